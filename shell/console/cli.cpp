@@ -1,0 +1,356 @@
+#include "shell/console/cli.h"
+
+#include <thread>  // clocks; <chrono> itself holds a literal CP932 cannot encode
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "shell/app_state.h"
+#include "shell/batch_run.h"
+#include "shell/console/console_host.h"
+#include "shell/console/tools.h"
+#include "shell/names.h"
+#include "shell/sjis.h"
+
+namespace lumeno::console {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kProgramUsage =
+    "usage: lumeno TOOL run    [--home DIR] [--yes] [--no-progress] [--verbose] PATH...\n"
+    "       lumeno TOOL config [--home DIR] [--defaults] [KEY=VALUE...]\n"
+    "       lumeno TOOL config [--home DIR] KEY\n"
+    "       lumeno TOOL --help\n"
+    "       lumeno --help | --version\n";
+
+struct Options {
+  std::optional<std::string> home;
+  bool yes = false;
+  bool no_progress = false;
+  bool verbose = false;
+  bool defaults = false;
+  std::vector<std::string> positional;
+};
+
+class Cli {
+ public:
+  Cli(Console& console, FileSystem& files, fs::path cwd) : console_(console), fs_(files), cwd_(std::move(cwd)) {}
+
+  int main(const std::vector<std::string>& args);
+
+ private:
+  int usage_error(std::string_view what) {
+    console_.write_err("lumeno: ");
+    console_.write_err(what);
+    console_.write_err("\n(see 'lumeno --help')\n");
+    return kExitUsage;
+  }
+  void err_line(std::string_view utf8) {
+    console_.write_err(utf8);
+    console_.write_err("\n");
+  }
+  void err_cp932(std::string_view cp932) { err_line(names::utf8_from_cp932_lossy(cp932)); }
+
+  int program_help();
+  int tool_help(const ToolEntry& tool);
+  std::optional<int> parse_options(const std::vector<std::string>& args, std::size_t first, bool is_run, Options& options);
+  fs::path absolute(const std::string& utf8) const;
+  Result<AppState> start(const ToolInfo& tool, const Options& options);
+  int run(const ToolEntry& tool, const Options& options);
+  int config(const ToolEntry& tool, const Options& options);
+
+  Console& console_;
+  FileSystem& fs_;
+  fs::path cwd_;
+};
+
+int Cli::program_help() {
+  std::string text = "lumeno - the Lumeno scenario tools for Shift_JIS visual-novel scenarios\n\n";
+  text += kProgramUsage;
+  text += "\ntools:\n";
+  for (const ToolEntry& entry : all_tools()) {
+    const ToolInfo& info = entry.info();
+    std::string key(info.key);
+    key.resize(8, ' ');
+    text += "  " + key + std::string(info.summary) + "\n";
+  }
+  text +=
+      "\nrun: the PATHs (files and folders) are dropped onto the tool's list in the order given,\n"
+      "     then every .txt file they name is converted; folders are walked to every depth.\n"
+      "config: without KEY shows every setting; KEY shows one; KEY=VALUE stores values.\n"
+      "--home DIR: the tool's own folder (settings file, languages/, definitions, outputs);\n"
+      "     default: the current folder.\n"
+      "\nexit status: 0 completed, 1 stopped early, 2 usage error, 3 start refused, 130 interrupted\n";
+  console_.write_out(text);
+  return kExitOk;
+}
+
+int Cli::tool_help(const ToolEntry& entry) {
+  const ToolInfo& info = entry.info();
+  std::string text = "lumeno " + std::string(info.key) + " - " + std::string(info.program) + ", " + std::string(info.summary) + "\n\n";
+  text += "usage: lumeno " + std::string(info.key) + " run    [--home DIR] [--yes] [--no-progress] [--verbose] PATH...\n";
+  text += "       lumeno " + std::string(info.key) + " config [--home DIR] [--defaults] [KEY=VALUE...]\n";
+  text += "       lumeno " + std::string(info.key) + " config [--home DIR] KEY\n\nsettings (KEY=default):\n";
+  text += "  language_name=Japanese.lng\n  always_on_top=0\n";
+  for (const SettingDef& def : info.settings) {
+    if (!def.shown) continue;
+    text += "  " + std::string(def.key) + "=";
+    if (def.kind == SettingDef::Kind::integer) {
+      text += std::to_string(def.default_value) + "   (" + std::to_string(def.min_value) + ".." + std::to_string(def.max_value) + ")";
+    } else {
+      text += names::utf8_from_cp932_lossy(def.default_text);
+    }
+    text += "\n";
+  }
+  text += "\nsettings file: " + std::string(info.settings_file) + " in the tool folder\n";
+  console_.write_out(text);
+  return kExitOk;
+}
+
+std::optional<int> Cli::parse_options(const std::vector<std::string>& args, std::size_t first, bool is_run, Options& options) {
+  bool options_done = false;
+  for (std::size_t i = first; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_done || arg.empty() || arg[0] != '-' || arg == "-") {
+      options.positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_done = true;
+    } else if (arg == "--home") {
+      if (i + 1 >= args.size()) return usage_error("--home needs a folder");
+      options.home = args[++i];
+    } else if (arg.rfind("--home=", 0) == 0) {
+      options.home = arg.substr(7);
+    } else if (is_run && arg == "--yes") {
+      options.yes = true;
+    } else if (is_run && arg == "--no-progress") {
+      options.no_progress = true;
+    } else if (is_run && arg == "--verbose") {
+      options.verbose = true;
+    } else if (!is_run && arg == "--defaults") {
+      options.defaults = true;
+    } else {
+      return usage_error("unknown option '" + arg + "'");
+    }
+  }
+  return std::nullopt;
+}
+
+fs::path Cli::absolute(const std::string& utf8) const {
+  fs::path p = fs::path(utf8);
+  if (p.is_relative()) p = cwd_ / p;
+  p = p.lexically_normal();
+  // "dir/" names the folder "dir": drop a trailing separator (not a root's).
+  if (!p.has_filename() && p.has_relative_path()) p = p.parent_path();
+  return p;
+}
+
+Result<AppState> Cli::start(const ToolInfo& tool, const Options& options) {
+  const fs::path home = options.home ? absolute(*options.home) : cwd_;
+  return start_tool(tool, home, fs_);
+}
+
+int Cli::run(const ToolEntry& entry, const Options& options) {
+  const ToolInfo& tool = entry.info();
+  if (options.positional.empty()) return usage_error("'" + std::string(tool.key) + " run' needs at least one PATH");
+  std::vector<fs::path> paths;
+  for (const std::string& arg : options.positional) {
+    fs::path p = absolute(arg);
+    if (fs_.kind(p) == EntryKind::missing) return usage_error("no such file or folder: " + arg);
+    paths.push_back(std::move(p));
+  }
+  auto started = start(tool, options);
+  if (!started) {
+    err_cp932(started.error());
+    return kExitUsage;
+  }
+  AppState& app = *started;
+
+  std::unique_ptr<ToolRun> hooks = entry.make_run();
+  std::string why;
+  if (!hooks->prepare_run(app, why)) {
+    err_line("lumeno: the run was not started: " + why);
+    return kExitRefused;
+  }
+  ConsoleHost host(console_, !options.no_progress, options.yes);
+  const std::string_view question = hooks->confirmation();
+  if (!question.empty() && !host.confirm(question, app.texts[kUiConfirmCaption])) {
+    err_line(console_.stdin_is_terminal() || options.yes ? "lumeno: the run was not confirmed"
+                                                         : "lumeno: the run needs a confirmation: answer it on a terminal, or give --yes");
+    return kExitRefused;
+  }
+
+  std::vector<fs::path> refused;
+  app.list.add_dropped_paths(fs_, app.texts, paths, &refused);
+  if (!refused.empty()) {
+    for (const fs::path& p : refused) err_cp932(names::unconvertible_message(names::display_name(p)));
+    return kExitUsage;
+  }
+
+  RunContext ctx(app, host, fs_);
+  ctx.selected_only = false;
+  RunOutcome outcome;
+  bool interrupted = false;
+  const auto started_at = std::chrono::steady_clock::now();
+  console_.run_interruptible([&] { outcome = worker_main(ctx, *hooks); },
+                             [&] {
+                               interrupted = true;
+                               host.request_cancel();
+                             });
+  host.clear_progress();
+  if (options.verbose) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_at).count();
+    err_line("lumeno: " + std::string(tool.key) + " run took " + std::to_string(ms) + " ms");
+  }
+  if (outcome.completed) return kExitOk;
+  return interrupted ? kExitInterrupted : kExitStopped;
+}
+
+// The value of a setting as `config` prints it (UTF-8).
+std::string shown_value(const AppState& app, const SettingDef& def) {
+  if (def.kind == SettingDef::Kind::integer) return std::to_string(app.settings.get_int(def.index));
+  return names::utf8_from_cp932_lossy(app.settings.get_string(def.index));
+}
+
+std::optional<std::int32_t> parse_int(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  std::size_t i = 0;
+  bool negative = false;
+  if (text[0] == '-' || text[0] == '+') {
+    negative = text[0] == '-';
+    i = 1;
+  }
+  if (i >= text.size()) return std::nullopt;
+  long long value = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    value = value * 10 + (text[i] - '0');
+    if (value > 2147483648LL) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > 2147483647LL || value < -2147483648LL) return std::nullopt;
+  return static_cast<std::int32_t>(value);
+}
+
+int Cli::config(const ToolEntry& entry, const Options& options) {
+  const ToolInfo& tool = entry.info();
+  auto started = start(tool, options);
+  if (!started) {
+    err_cp932(started.error());
+    return kExitUsage;
+  }
+  AppState& app = *started;
+
+  // The settings `config` knows: the shell's two, then the tool's table.
+  static constexpr SettingDef kLanguage{.key = "language_name", .kind = SettingDef::Kind::text, .index = -1};
+  static constexpr SettingDef kAlwaysOnTop{.key = "always_on_top", .kind = SettingDef::Kind::integer, .index = 0};
+  std::vector<const SettingDef*> defs = {&kLanguage, &kAlwaysOnTop};
+  for (const SettingDef& def : tool.settings) {
+    if (def.shown) defs.push_back(&def);
+  }
+  auto find = [&](std::string_view key) -> const SettingDef* {
+    for (const SettingDef* def : defs) {
+      if (def->key == key) return def;
+    }
+    return nullptr;
+  };
+  auto value_of = [&](const SettingDef& def) {
+    return def.index < 0 ? names::utf8_from_cp932_lossy(app.settings.language_name()) : shown_value(app, def);
+  };
+
+  std::vector<std::string> keys;
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (const std::string& arg : options.positional) {
+    const std::size_t eq = arg.find('=');
+    if (eq == std::string::npos) {
+      keys.push_back(arg);
+    } else {
+      pairs.emplace_back(arg.substr(0, eq), arg.substr(eq + 1));
+    }
+  }
+  if (!keys.empty() && (!pairs.empty() || options.defaults || keys.size() > 1)) {
+    return usage_error("give one KEY to show, or KEY=VALUE pairs to store");
+  }
+  if (keys.size() == 1) {
+    const SettingDef* def = find(keys[0]);
+    if (!def) return usage_error("unknown key '" + keys[0] + "' for " + std::string(tool.key));
+    console_.write_out(value_of(*def) + "\n");
+    return kExitOk;
+  }
+  if (pairs.empty() && !options.defaults) {
+    std::string text;
+    for (const SettingDef* def : defs) text += std::string(def->key) + "=" + value_of(*def) + "\n";
+    console_.write_out(text);
+    return kExitOk;
+  }
+
+  // Checked as the options dialog checks on OK, then stored all at once.
+  Settings next = app.settings;
+  if (options.defaults) reset_tool_settings(next, tool);
+  for (const auto& [key, value] : pairs) {
+    const SettingDef* def = find(key);
+    if (!def) return usage_error("unknown key '" + key + "' for " + std::string(tool.key));
+    if (def->kind == SettingDef::Kind::integer) {
+      const auto number = parse_int(value);
+      if (!number || *number < def->min_value || *number > def->max_value) {
+        return usage_error("bad value '" + value + "' for " + key + " (" + std::to_string(def->min_value) + " to " +
+                           std::to_string(def->max_value) + ")");
+      }
+      next.set_int(def->index, *number);
+      continue;
+    }
+    auto text = names::cp932_from_utf8(value);
+    if (!text) return usage_error("bad value for " + key + ": " + names::utf8_from_cp932_lossy(text.error()));
+    if (text->size() >= Settings::kFieldSize) return usage_error("value of " + key + " is longer than 263 bytes in Shift_JIS");
+    if (text->find('\0') != std::string::npos) return usage_error("value of " + key + " holds a zero byte");
+    if (def->check) {
+      const std::string message = def->check(*text);
+      if (!message.empty()) {
+        err_cp932(message);
+        return kExitUsage;
+      }
+    }
+    if (def->index < 0) {
+      next.set_language_name(*text);
+    } else {
+      next.set_string(def->index, *text);
+    }
+  }
+  if (!save_settings(fs_, app.settings_path(), next)) {
+    err_line("lumeno: cannot write the settings file " + names::utf8_from_cp932_lossy(names::display_name(app.settings_path())));
+    return kExitStopped;
+  }
+  return kExitOk;
+}
+
+int Cli::main(const std::vector<std::string>& args) {
+  if (args.empty()) {
+    console_.write_err(kProgramUsage);
+    return kExitUsage;
+  }
+  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") return program_help();
+  if (args[0] == "--version") {
+    console_.write_out(format("lumeno %0.3f\n", kVersion));
+    return kExitOk;
+  }
+  const ToolEntry* entry = find_tool(args[0]);
+  if (!entry) return usage_error("unknown tool '" + args[0] + "' (one of: vocar pruna namex splix bindo)");
+  if (args.size() < 2) return usage_error("'" + args[0] + "' needs a command: run or config");
+  if (args[1] == "--help" || args[1] == "-h" || args[1] == "help") return tool_help(*entry);
+  const bool is_run = args[1] == "run";
+  if (!is_run && args[1] != "config") return usage_error("unknown command '" + args[1] + "' (run or config)");
+  Options options;
+  if (auto status = parse_options(args, 2, is_run, options)) return *status;
+  return is_run ? run(*entry, options) : config(*entry, options);
+}
+
+}  // namespace
+
+int run_cli(const std::vector<std::string>& args, Console& console, FileSystem& fs, const fs::path& cwd) {
+  return Cli(console, fs, cwd).main(args);
+}
+
+}  // namespace lumeno::console

@@ -1,0 +1,30 @@
+// The `lumeno` command line:
+//
+//   lumeno TOOL run    [--home DIR] [--yes] [--no-progress] [--verbose] PATH...
+//   lumeno TOOL config [--home DIR] [--defaults] [KEY=VALUE...]
+//   lumeno TOOL config [--home DIR] KEY
+//   lumeno --help | --version          lumeno TOOL --help
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "shell/console/console.h"
+#include "shell/file_system.h"
+
+namespace lumeno::console {
+
+enum ExitStatus : int {
+  kExitOk = 0,            // the run completed (completion message shown)
+  kExitStopped = 1,       // the run stopped early (its messages shown)
+  kExitUsage = 2,         // unknown tool, option or key, bad value, missing PATH or home
+  kExitRefused = 3,       // the start was refused (not confirmed, marks do not parse)
+  kExitInterrupted = 130  // interrupted by the user
+};
+
+// Runs one command. `args` are the arguments after the program name, in
+// UTF-8; relative paths are taken from `cwd`.
+int run_cli(const std::vector<std::string>& args, Console& console, FileSystem& fs, const std::filesystem::path& cwd);
+
+}  // namespace lumeno::console

@@ -1,0 +1,26 @@
+#include "shell/console/tools.h"
+
+#include "divider/divide.h"
+#include "packer/pack.h"
+
+namespace lumeno::console {
+
+namespace {
+
+constexpr ToolEntry kTools[] = {
+    {divider::splix_tool, divider::make_splix_run},
+    {packer::bindo_tool, packer::make_bindo_run},
+};
+
+}  // namespace
+
+std::span<const ToolEntry> all_tools() { return kTools; }
+
+const ToolEntry* find_tool(std::string_view key) {
+  for (const ToolEntry& entry : kTools) {
+    if (entry.info().key == key) return &entry;
+  }
+  return nullptr;
+}
+
+}  // namespace lumeno::console

@@ -1,0 +1,80 @@
+#include "shell/files.h"
+
+#include <vector>
+
+#include "shell/names.h"
+#include "shell/sjis.h"
+
+namespace lumeno {
+
+namespace fs = std::filesystem;
+
+std::string cannot_open_message(std::string_view name) {
+  std::string message(name);
+  message += " ファイルを開けませんでした。";
+  return message;
+}
+
+bool file_exists(FileSystem& files, FileBuffer& buffer, const fs::path& path) {
+  buffer.exists = false;
+  if (!files.can_open(path)) return false;
+  buffer.exists = true;
+  return true;
+}
+
+int read_whole_file(FileSystem& files, Host& host, FileBuffer& buffer, const fs::path& path, bool report) {
+  buffer.data.clear();
+  if (!file_exists(files, buffer, path)) {
+    if (report) host.message(kMsgFileMissing);
+    return kReadMissing;
+  }
+  switch (files.read(path, buffer.data)) {
+    case ReadStatus::ok:
+      return kReadOk;
+    case ReadStatus::no_memory:
+      buffer.data.clear();
+      host.message(kMsgNoMemoryToRead);
+      return kReadFailed;
+    case ReadStatus::cannot_open:
+    case ReadStatus::short_read:
+      break;
+  }
+  buffer.data.clear();
+  host.message(kMsgCannotRead);
+  return kReadFailed;
+}
+
+void create_directory_path(FileSystem& files, std::string_view name) {
+  for (std::size_t i = 0; i < name.size();) {
+    const std::size_t len = sjis_char_length(name, i);
+    if (len == 1 && (name[i] == '\\' || name[i] == '/') && i > 0) {
+      auto folder = names::to_path(name.substr(0, i));
+      if (folder) files.create_directory(*folder);
+    }
+    i += len;
+  }
+}
+
+void create_parent_directories(FileSystem& files, const fs::path& path) {
+  std::vector<fs::path> missing;
+  for (fs::path p = path.parent_path(); !p.empty() && p != p.root_path(); p = p.parent_path()) {
+    if (files.kind(p) == EntryKind::directory) break;
+    missing.push_back(p);
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) files.create_directory(*it);
+}
+
+bool delete_folder_tree(FileSystem& files, const fs::path& folder) {
+  std::vector<DirEntry> entries;
+  if (!files.list(folder, entries)) return false;
+  for (const DirEntry& entry : entries) {
+    if (entry.kind == EntryKind::directory) {
+      delete_folder_tree(files, entry.path);
+    } else {
+      files.remove_file(entry.path);
+    }
+  }
+  return files.remove_directory(folder);
+}
+
+}  // namespace lumeno

@@ -1,0 +1,54 @@
+// Reading whole files with the toolkit's messages, making the folders of an
+// output path, and deleting folder trees.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "shell/file_system.h"
+#include "shell/host.h"
+
+namespace lumeno {
+
+// The three fixed messages of the reader (they are not part of the
+// language file).
+inline constexpr std::string_view kMsgFileMissing = "ファイルが存在しません";
+inline constexpr std::string_view kMsgCannotRead = "ファイルを読み込めませんでした。";
+inline constexpr std::string_view kMsgNoMemoryToRead = "メモリ不足のためファイルを読み込めませんでした。";
+// Messages the conversions share.
+inline constexpr std::string_view kMsgNoMemory = "[エラー]メモリ不足です。";
+inline constexpr std::string_view kMsgSourceTooLarge = "元ファイルサイズが大きすぎます。";
+// "%s ファイルを開けませんでした。" with the name of the file.
+std::string cannot_open_message(std::string_view name);
+
+struct FileBuffer {
+  std::string data;
+  bool exists = false;  // the file could be opened for reading
+};
+
+enum ReadResult : int { kReadOk = 0, kReadMissing = -1, kReadFailed = -3 };
+
+// Opens the file for reading as a probe; sets buffer.exists.
+bool file_exists(FileSystem& fs, FileBuffer& buffer, const std::filesystem::path& path);
+
+// Reads a whole file. 0 on success; -1 when it does not exist (with
+// `report`, "ファイルが存在しません" is shown); -3 when it cannot be read
+// ("ファイルを読み込めませんでした。", also for a short read) or held in
+// memory ("メモリ不足のためファイルを読み込めませんでした。"), shown whatever
+// `report` says.
+int read_whole_file(FileSystem& fs, Host& host, FileBuffer& buffer, const std::filesystem::path& path, bool report);
+
+// Creates every folder named by a prefix of the CP932 name that ends just
+// before a single-byte "\" (or "/"). The last component is not created.
+// Failures (an existing folder among them) are ignored.
+void create_directory_path(FileSystem& fs, std::string_view name);
+// The same for a native path: creates the folders that will hold it.
+void create_parent_directories(FileSystem& fs, const std::filesystem::path& path);
+
+// Deletes the folder and everything below it. Links are removed, never
+// followed; the process's current folder is never changed. Items that cannot
+// be deleted stay, and then the result is false.
+bool delete_folder_tree(FileSystem& fs, const std::filesystem::path& folder);
+
+}  // namespace lumeno
