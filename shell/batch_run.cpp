@@ -63,7 +63,7 @@ class Collector {
 
   void add_folder(const fs::path& path, std::string full_name, std::string relative_name) {
     if (is_own(path, full_name)) return;
-    if (queue_.size() >= kMaxPendingFolders) {
+    if (queue_.size() >= ctx_.max_pending_folders) {
       ctx_.host.message(ctx_.app.texts[kUiFolderLimit]);
       return;
     }

@@ -39,6 +39,8 @@ struct RunContext {
   std::vector<std::size_t> order;  // indices into `files`, the order of conversion
   std::uint32_t start_ms = 0;
   std::function<std::uint32_t()> clock_ms = steady_clock_ms;
+  // Folders a run may queue for its walk; each one beyond gets UI text 26.
+  std::size_t max_pending_folders = 65535;
 
   bool cancelled() const { return host.cancel_requested(); }
 };
@@ -94,7 +96,5 @@ std::string elapsed_text(const UiTexts& texts, std::uint32_t seconds);
 
 // "%d %s\n\n%s  %s": count, UI text 38, UI text 34, elapsed text.
 std::string completion_text(const UiTexts& texts, int count, std::uint32_t seconds);
-
-inline constexpr std::size_t kMaxPendingFolders = 65535;
 
 }  // namespace lumeno

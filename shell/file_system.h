@@ -51,7 +51,7 @@ class FileSystem {
   virtual bool same_entry(const std::filesystem::path& a, const std::filesystem::path& b) = 0;
 };
 
-class RealFileSystem final : public FileSystem {
+class RealFileSystem : public FileSystem {
  public:
   EntryKind kind(const std::filesystem::path& path) override;
   bool list(const std::filesystem::path& folder, std::vector<DirEntry>& out) override;

@@ -84,7 +84,6 @@ bool ConsoleHost::confirm(std::string_view text, std::string_view caption) {
 void ConsoleHost::progress_set_range(int max) {
   max_ = max > 0 ? max : 1;
   position_ = 0;
-  draw(false);
 }
 
 void ConsoleHost::progress_set_position(int position) {

@@ -1,0 +1,126 @@
+// The command-line contract: exit statuses, config, output streams.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/wait.h>
+
+#include "tests/support.h"
+
+namespace lumeno {
+namespace {
+
+using testing::FakeConsole;
+using testing::read_file;
+using testing::run_cli;
+using testing::TempDir;
+using testing::u8;
+using testing::write_file;
+
+TEST(Cli, HelpVersionAndUsageErrors) {
+  TempDir dir;
+  EXPECT_EQ(run_cli({"--version"}, dir.path()).out, "lumeno 0.405\n");
+  const auto help = run_cli({"--help"}, dir.path());
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("bindo"), std::string::npos);
+  EXPECT_EQ(run_cli({"bindo", "--help"}, dir.path()).status, 0);
+  EXPECT_EQ(run_cli({}, dir.path()).status, 2);
+  EXPECT_EQ(run_cli({"nosuchtool", "run", "x"}, dir.path()).status, 2);
+  EXPECT_EQ(run_cli({"bindo"}, dir.path()).status, 2);
+  EXPECT_EQ(run_cli({"bindo", "pack"}, dir.path()).status, 2);
+  EXPECT_EQ(run_cli({"bindo", "run"}, dir.path()).status, 2);
+  EXPECT_EQ(run_cli({"bindo", "run", "--frobnicate", "x"}, dir.path()).status, 2);
+  EXPECT_EQ(run_cli({"bindo", "run", "missing.txt"}, dir.path()).status, 2);
+  EXPECT_EQ(run_cli({"bindo", "config", "--yes"}, dir.path()).status, 2);
+  const auto no_home = run_cli({"bindo", "config", "--home", "nowhere"}, dir.path());
+  EXPECT_EQ(no_home.status, 2);
+  EXPECT_NE(no_home.err.find("nowhere"), std::string::npos);
+  // Nothing was created by the refused commands.
+  EXPECT_FALSE(std::filesystem::exists(dir / "Bindo.dat"));
+}
+
+TEST(Cli, ConfigShowsAndStoresSettings) {
+  TempDir dir;
+  const auto shown = run_cli({"splix", "config"}, dir.path());
+  EXPECT_EQ(shown.status, 0);
+  EXPECT_EQ(shown.out, "language_name=\nalways_on_top=0\ndelete_source=1\n");
+  EXPECT_EQ(read_file(dir / "Splix.dat").size(), 328u);
+  EXPECT_EQ(read_file(dir / "Splix.dat").substr(0, 12), "Japanese.lng");
+
+  EXPECT_EQ(run_cli({"splix", "config", "delete_source=0", "always_on_top=1"}, dir.path()).status, 0);
+  EXPECT_EQ(run_cli({"splix", "config", "delete_source"}, dir.path()).out, "0\n");
+  EXPECT_EQ(run_cli({"splix", "config", "always_on_top"}, dir.path()).out, "1\n");
+  const std::string bytes = read_file(dir / "Splix.dat");
+  ASSERT_EQ(bytes.size(), 328u);
+  EXPECT_EQ(bytes.substr(264, 8), std::string("\x01\0\0\0\0\0\0\0", 8));
+
+  // A bad value stores nothing, not even the good pairs before it.
+  EXPECT_EQ(run_cli({"splix", "config", "always_on_top=0", "delete_source=2"}, dir.path()).status, 2);
+  EXPECT_EQ(run_cli({"splix", "config", "delete_source=yes"}, dir.path()).status, 2);
+  EXPECT_EQ(run_cli({"splix", "config", "nosuchkey=1"}, dir.path()).status, 2);
+  EXPECT_EQ(run_cli({"splix", "config", "nosuchkey"}, dir.path()).status, 2);
+  EXPECT_EQ(read_file(dir / "Splix.dat"), bytes);
+
+  // --defaults sets the tool's defaults (not the shell's), then the pairs.
+  EXPECT_EQ(run_cli({"splix", "config", "--defaults"}, dir.path()).status, 0);
+  EXPECT_EQ(run_cli({"splix", "config"}, dir.path()).out, "language_name=\nalways_on_top=1\ndelete_source=1\n");
+}
+
+TEST(Cli, ConfigKeepsTheLanguageNameWhenTheLanguageFileIsThere) {
+  TempDir dir;
+  write_file(dir / "home" / "languages" / "Japanese.lng", "ファイル(&F)\r\n");
+  const std::string home = (dir / "home").string();
+  EXPECT_EQ(run_cli({"bindo", "config", "--home", home, "delete_source=0"}, dir.path()).status, 0);
+  const std::string bytes = read_file(dir / "home" / "Bindo.dat");
+  EXPECT_EQ(bytes.size(), 328u);
+  EXPECT_EQ(bytes.substr(0, 13), std::string("Japanese.lng\0", 13));
+  EXPECT_EQ(run_cli({"bindo", "config", "--home", home, "language_name"}, dir.path()).out, "Japanese.lng\n");
+  // Japanese values are given in the terminal's encoding and stored as CP932.
+  EXPECT_EQ(run_cli({"bindo", "config", "--home", home, u8(u8"language_name=日本語.lng")}, dir.path()).status, 0);
+  EXPECT_EQ(read_file(dir / "home" / "Bindo.dat").substr(0, 11), std::string("日本語.lng\0", 11));
+  EXPECT_EQ(run_cli({"bindo", "config", "--home", home, "language_name=" + std::string(264, 'x')}, dir.path()).status, 2);
+}
+
+TEST(Cli, AnInterruptEndsTheRunWith130AndTheAbortMessage) {
+  TempDir dir;
+  write_file(dir / "scn" / "a.txt", "a");
+  FakeConsole console;
+  console.interrupt_first = true;
+  const auto result = run_cli({"bindo", "run", "--no-progress", "scn"}, dir.path(), console);
+  EXPECT_EQ(result.status, 130);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, u8(u8"処理を中断しました。\n"));
+}
+
+TEST(Cli, ProgressIsDrawnOnlyOnATerminal) {
+  TempDir dir;
+  write_file(dir / "scn" / "a.txt", "a");
+  FakeConsole console;
+  console.stderr_terminal = true;
+  const auto shown = run_cli({"splix", "run", "scn"}, dir.path(), console);
+  EXPECT_EQ(shown.status, 0);
+  EXPECT_NE(shown.err.find("[ 1 / 1 ]"), std::string::npos);
+  const auto quiet = run_cli({"splix", "run", "--no-progress", "scn"}, dir.path(), console);
+  EXPECT_EQ(quiet.err, "");
+}
+
+// The real program: streams and exit status as a shell sees them.
+TEST(Program, CompletionGoesToStdoutAndMessagesToStderr) {
+  TempDir dir;
+  write_file(dir / "scn" / "a.txt", "a");
+  const std::string home = (dir / "home").string();
+  std::filesystem::create_directories(home);
+  const std::string cmd = std::string("cd '") + dir.path().string() + "' && '" + LUMENO_BINARY +
+                          "' bindo run --home '" + home + "' scn 2>err.txt >out.txt";
+  const int rc = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(rc));
+  EXPECT_EQ(WEXITSTATUS(rc), 0);
+  EXPECT_EQ(read_file(dir / "out.txt"), u8(u8"1 個のファイルを変換しました。\n\n処理時間  0 秒.\n"));
+  EXPECT_EQ(read_file(dir / "err.txt"), "");
+  const std::string missing = std::string("cd '") + dir.path().string() + "' && '" + LUMENO_BINARY + "' bindo run nothing 2>err.txt";
+  const int rc2 = std::system(missing.c_str());
+  EXPECT_EQ(WEXITSTATUS(rc2), 2);
+  EXPECT_NE(read_file(dir / "err.txt").find("no such file or folder"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lumeno

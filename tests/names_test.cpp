@@ -1,0 +1,50 @@
+#include "shell/names.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support.h"
+
+namespace lumeno {
+namespace {
+
+using testing::u8path;
+
+TEST(Names, NativePathsBecomeCp932NamesWithBackslashes) {
+  auto name = names::to_name(u8path(u8"/シナリオ/第1章/表.txt"));
+  ASSERT_TRUE(name) << name.error();
+  EXPECT_EQ(*name, "\\シナリオ\\第1章\\表.txt");
+  auto back = names::to_path(*name);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(*back, u8path(u8"/シナリオ/第1章/表.txt"));
+}
+
+TEST(Names, TrailBytesAreNotSeparators) {
+  // 表 ends in 0x5C; ソ too.
+  auto path = names::to_path("図表\\ソース.txt");
+  ASSERT_TRUE(path);
+  EXPECT_EQ(*path, u8path(u8"図表/ソース.txt"));
+}
+
+TEST(Names, NamesThatCannotMakeTheRoundTripAreRefused) {
+  // Not in CP932 at all.
+  EXPECT_FALSE(names::to_name(u8path(u8"/s/\U0001F600.txt")));
+  // The yen sign would come back as a backslash, a separator.
+  EXPECT_FALSE(names::to_name(u8path(u8"/s/a\u00a5b.txt")));
+  // A backslash inside a POSIX name would become a separator.
+  EXPECT_FALSE(names::to_name(u8path(u8"/s/a\\b.txt")));
+  // A lone lead byte is not CP932 text.
+  EXPECT_FALSE(names::to_path("abc\x82"));
+  auto refused = names::to_name(u8path(u8"/s/\U0001F600.txt"));
+  EXPECT_NE(refused.error().find("Shift_JIS"), std::string::npos);
+}
+
+TEST(Names, TerminalTextConversions) {
+  EXPECT_EQ(names::utf8_from_cp932_lossy("エリ"), testing::u8(u8"エリ"));
+  EXPECT_EQ(names::utf8_from_cp932_lossy("a\x82"), "a?");
+  auto cp = names::cp932_from_utf8(testing::u8(u8"「/『/（"));
+  ASSERT_TRUE(cp);
+  EXPECT_EQ(*cp, "「/『/（");
+}
+
+}  // namespace
+}  // namespace lumeno

@@ -1,0 +1,71 @@
+#include "shell/sjis.h"
+
+#include <gtest/gtest.h>
+
+namespace lumeno {
+namespace {
+
+// ソ is 0x83 0x5C and 表 is 0x95 0x5C: their trail byte is a backslash.
+TEST(Sjis, CaseHelpersLeaveDoubleByteCharactersAlone) {
+  std::string s = "ABソcD";
+  lower_ascii_sjis(s);
+  EXPECT_EQ(s, "abソcd");
+  upper_ascii_sjis(s);
+  EXPECT_EQ(s, "ABソCD");
+  std::string t = "C:\\ソ\\表";
+  replace_byte_sjis(t, '\\', ':');
+  EXPECT_EQ(t, "C::ソ:表");
+  // A lead byte at the very end is stepped over without reading past it.
+  std::string lead_at_end = "Ab\x83";
+  lower_ascii_sjis(lead_at_end);
+  EXPECT_EQ(lead_at_end, "ab\x83");
+}
+
+TEST(Sjis, EndsWithByteSeesCharactersNotBytes) {
+  EXPECT_TRUE(ends_with_byte_sjis("C:\\scn\\", '\\'));
+  EXPECT_FALSE(ends_with_byte_sjis("C:\\表", '\\'));
+  EXPECT_FALSE(ends_with_byte_sjis("", '\\'));
+}
+
+TEST(Sjis, PathParts) {
+  std::string out = "x";
+  EXPECT_FALSE(file_name_part("C:\\scn\\", out));
+  EXPECT_EQ(out, "");
+  EXPECT_TRUE(file_name_part("a.txt", out));
+  EXPECT_EQ(out, "a.txt");
+  EXPECT_EQ(file_name_part("C:\\表\\ソ.txt"), "ソ.txt");
+  EXPECT_EQ(file_name_part("/x/y/b.TXT"), "b.TXT");
+  EXPECT_EQ(folder_part("C:\\表\\a.txt"), "C:\\表\\");
+  EXPECT_TRUE(folder_name_of("C:\\scn\\ch1", out));
+  EXPECT_EQ(out, "ch1");
+  EXPECT_FALSE(folder_name_of("C:", out));
+  EXPECT_EQ(out, "");
+  EXPECT_FALSE(folder_name_of("C:\\", out));
+  // The trail byte of 表 is not a separator.
+  EXPECT_TRUE(folder_name_of("\\data\\図表", out));
+  EXPECT_EQ(out, "図表");
+}
+
+TEST(Sjis, Extensions) {
+  EXPECT_TRUE(has_txt_extension("a.txt"));
+  EXPECT_TRUE(has_txt_extension("b.TXT"));
+  EXPECT_TRUE(has_txt_extension("dir.v2\\.txt"));
+  EXPECT_FALSE(has_txt_extension("c.doc"));
+  EXPECT_FALSE(has_txt_extension("txt"));
+  EXPECT_FALSE(has_txt_extension("dir.txt\\readme"));
+  EXPECT_EQ(extension_part("a.b.txt"), ".txt");
+  EXPECT_EQ(base_name_part("C:\\s\\prologue.txt"), "prologue");
+  EXPECT_EQ(base_name_part("noext"), "noext");
+}
+
+TEST(Sjis, FoldedComparisonFoldsEveryByteAndPutsPrefixesFirst) {
+  EXPECT_LT(compare_folded("C:\\s\\A.txt", "C:\\s\\b.txt"), 0);
+  EXPECT_EQ(compare_folded("ABC", "abc"), 0);
+  EXPECT_LT(compare_folded("ab", "abc"), 0);
+  EXPECT_GT(compare_folded("b", "A"), 0);
+  // Bytes above 0x7F compare as unsigned.
+  EXPECT_GT(compare_folded("\x82\xa0", "z"), 0);
+}
+
+}  // namespace
+}  // namespace lumeno
