@@ -104,7 +104,7 @@ void ConsoleHost::progress_set_file_text(std::string_view text) {
 void ConsoleHost::pause_ms(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 void ConsoleHost::draw(bool force) {
-  if (!show_progress_) return;
+  if (!show_progress_ || count_text_.empty()) return;
   const auto now = std::chrono::steady_clock::now();
   // Redraw at most 20 times a second: a tree of thousands of small files
   // must not spend its time on the terminal.
