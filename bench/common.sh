@@ -1,0 +1,38 @@
+# Shared by the benchmark scripts: build, corpus, timing.
+# shellcheck shell=bash
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+"$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+lumeno="$root/build/shell/console/lumeno"
+
+# bench_corpus [DIR]: the corpus folder (generated once when missing).
+bench_corpus() {
+  local dir=${1:-$root/build/bench-corpus}
+  if [ ! -d "$dir/scenario" ]; then
+    python3 "$root/bench/gen_corpus.py" "$dir" >&2
+  fi
+  echo "$dir"
+}
+
+# best_of N CMD...: the best wall time of N runs, in seconds.
+best_of() {
+  local n=$1
+  shift
+  local best=""
+  for _ in $(seq "$n"); do
+    local start end t
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s.%N)
+    t=$(echo "$end - $start" | bc -l)
+    if [ -z "$best" ] || (($(echo "$t < $best" | bc -l))); then best=$t; fi
+  done
+  echo "$best"
+}
+
+# cat_all DIR: reads every .txt file of a tree.
+cat_all() { find "$1" -name '*.txt' -print0 | xargs -0 cat >/dev/null; }
+
+# report NAME SECONDS CAT_SECONDS MB
+report() {
+  printf '%-28s %7.3f s  %8.1f MB/s  %5.2f x cat\n' "$1" "$2" "$(echo "$4 / $2" | bc -l)" "$(echo "$2 / $3" | bc -l)"
+}
