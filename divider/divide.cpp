@@ -65,7 +65,10 @@ int SplixRun::convert_file(RunContext& ctx, const RunFile& file) {
     }
   }
   // The input goes only when it gave its pieces, every one of them.
-  if (ctx.app.settings.get_int(kDeleteSource) == 1 && written > 0 && all_written) ctx.fs.remove_file(file.path);
+  if (ctx.app.settings.get_int(kDeleteSource) == 1 && written > 0 && all_written && !ctx.fs.remove_file(file.path)) {
+    ctx.host.message(cannot_delete_message(names::display_name(file.path)));
+    ctx.host.request_cancel();
+  }
   return ctx.cancelled() ? -1 : 0;
 }
 

@@ -58,8 +58,11 @@ int BindoRun::convert_file(RunContext& ctx, const RunFile& file) {
   if (!ctx.fs.append(pack, entry)) {
     ctx.host.message(cannot_open_message(names::display_name(pack)));
     ctx.host.request_cancel();
-  } else if (ctx.app.settings.get_int(kDeleteSource) == 1) {
-    ctx.fs.remove_file(file.path);
+  } else if (ctx.app.settings.get_int(kDeleteSource) == 1 && !ctx.fs.remove_file(file.path)) {
+    // The entry is in the pack; the source stays. Say so rather than let
+    // the next run pack it twice unnoticed.
+    ctx.host.message(cannot_delete_message(names::display_name(file.path)));
+    ctx.host.request_cancel();
   }
   return ctx.cancelled() ? -1 : 0;
 }

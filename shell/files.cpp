@@ -15,6 +15,12 @@ std::string cannot_open_message(std::string_view name) {
   return message;
 }
 
+std::string cannot_delete_message(std::string_view name) {
+  std::string message(name);
+  message += " ファイルを削除できませんでした。";
+  return message;
+}
+
 bool file_exists(FileSystem& files, FileBuffer& buffer, const fs::path& path) {
   buffer.exists = false;
   if (!files.can_open(path)) return false;

@@ -21,6 +21,8 @@ inline constexpr std::string_view kMsgNoMemory = "[エラー]メモリ不足で�
 inline constexpr std::string_view kMsgSourceTooLarge = "元ファイルサイズが大きすぎます。";
 // "%s ファイルを開けませんでした。" with the name of the file.
 std::string cannot_open_message(std::string_view name);
+// "%s ファイルを削除できませんでした。" with the name of the file.
+std::string cannot_delete_message(std::string_view name);
 
 struct FileBuffer {
   std::string data;

@@ -44,6 +44,10 @@ std::string utf8(std::string_view cp932) { return names::utf8_from_cp932_lossy(c
 
 CliResult run_cli(const std::vector<std::string>& args, const fs::path& cwd, FakeConsole console) {
   RealFileSystem files;
+  return run_cli(args, cwd, files, std::move(console));
+}
+
+CliResult run_cli(const std::vector<std::string>& args, const fs::path& cwd, FileSystem& files, FakeConsole console) {
   CliResult result;
   result.status = console::run_cli(args, console, files, cwd);
   result.out = console.out;

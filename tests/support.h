@@ -103,5 +103,6 @@ struct CliResult {
 };
 // Runs the command line in this process with a FakeConsole.
 CliResult run_cli(const std::vector<std::string>& args, const fs::path& cwd, FakeConsole console = FakeConsole());
+CliResult run_cli(const std::vector<std::string>& args, const fs::path& cwd, FileSystem& files, FakeConsole console = FakeConsole());
 
 }  // namespace lumeno::testing

@@ -1,0 +1,73 @@
+// A file system that makes one kind of operation fail at its N-th call: the
+// seam through which tests prove that no failure is lost or reported as
+// success.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "shell/file_system.h"
+
+namespace lumeno::testing {
+
+enum class FsOp { open, read, write, append, mkdir, remove, count };
+
+inline const char* op_name(FsOp op) {
+  static constexpr const char* kNames[] = {"open", "read", "write", "append", "mkdir", "remove"};
+  return kNames[static_cast<int>(op)];
+}
+
+class FaultyFileSystem : public RealFileSystem {
+ public:
+  // The `n`-th call (1-based) of `op` fails; 0 for none.
+  void fail_at(FsOp op, std::size_t n) {
+    fail_op_ = op;
+    fail_at_ = n;
+  }
+  // Calls on paths that end with `suffix` are neither counted nor failed.
+  void spare(std::string suffix) { spared_.push_back(std::move(suffix)); }
+  bool failed() const { return failed_; }
+  std::size_t calls(FsOp op) const { return calls_[static_cast<std::size_t>(op)]; }
+
+  bool can_open(const std::filesystem::path& p) override { return hit(FsOp::open, p) ? false : RealFileSystem::can_open(p); }
+  ReadStatus read(const std::filesystem::path& p, std::string& out) override {
+    return hit(FsOp::read, p) ? ReadStatus::short_read : RealFileSystem::read(p, out);
+  }
+  bool write(const std::filesystem::path& p, std::string_view bytes) override {
+    return hit(FsOp::write, p) ? false : RealFileSystem::write(p, bytes);
+  }
+  bool append(const std::filesystem::path& p, std::string_view bytes) override {
+    return hit(FsOp::append, p) ? false : RealFileSystem::append(p, bytes);
+  }
+  bool create_directory(const std::filesystem::path& p) override {
+    return hit(FsOp::mkdir, p) ? false : RealFileSystem::create_directory(p);
+  }
+  bool remove_file(const std::filesystem::path& p) override { return hit(FsOp::remove, p) ? false : RealFileSystem::remove_file(p); }
+  bool remove_directory(const std::filesystem::path& p) override {
+    return hit(FsOp::remove, p) ? false : RealFileSystem::remove_directory(p);
+  }
+
+ private:
+  bool hit(FsOp op, const std::filesystem::path& p) {
+    const std::string s = p.string();
+    for (const std::string& suffix : spared_) {
+      if (s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0) return false;
+    }
+    const std::size_t n = ++calls_[static_cast<std::size_t>(op)];
+    if (op == fail_op_ && n == fail_at_) {
+      failed_ = true;
+      return true;
+    }
+    return false;
+  }
+
+  FsOp fail_op_ = FsOp::count;
+  std::size_t fail_at_ = 0;
+  std::vector<std::string> spared_;
+  bool failed_ = false;
+  std::array<std::size_t, static_cast<std::size_t>(FsOp::count)> calls_{};
+};
+
+}  // namespace lumeno::testing

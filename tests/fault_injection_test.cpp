@@ -1,0 +1,115 @@
+// Every failing file operation shows a message, ends the run with status 1
+// and never the completion message, and no input is lost.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "packer/pack.h"
+#include "tests/fault_fs.h"
+#include "tests/support.h"
+
+namespace lumeno {
+namespace {
+
+using testing::FaultyFileSystem;
+using testing::FsOp;
+using testing::read_file;
+using testing::TempDir;
+using testing::write_file;
+
+constexpr FsOp kOps[] = {FsOp::open, FsOp::read, FsOp::write, FsOp::append, FsOp::mkdir, FsOp::remove};
+
+// Runs `tool` over `input` once for every operation and every call number
+// that the run makes, each time on a fresh copy of the files.
+template <class Prepare, class Check>
+void for_each_fault(const std::string& tool, Prepare prepare, Check check) {
+  for (FsOp op : kOps) {
+    for (std::size_t n = 1;; ++n) {
+      TempDir dir;
+      std::filesystem::create_directories(dir / "home");
+      prepare(dir);
+      FaultyFileSystem fs;
+      // The settings and language files fail silently by design.
+      fs.spare(".dat");
+      fs.spare(".lng");
+      fs.fail_at(op, n);
+      const auto result = testing::run_cli({tool, "run", "--home", (dir / "home").string(), "--no-progress", "scn"}, dir.path(), fs);
+      SCOPED_TRACE(std::string(testing::op_name(op)) + " #" + std::to_string(n));
+      if (!fs.failed()) {
+        EXPECT_EQ(result.status, 0) << result.err;
+        check(dir, false);
+        break;
+      }
+      EXPECT_EQ(result.status, 1);
+      EXPECT_NE(result.err, "");
+      EXPECT_EQ(result.out, "");
+      check(dir, true);
+    }
+  }
+}
+
+TEST(FaultInjection, BindoNeverLosesAnInput) {
+  const std::string marker(packer::kPackMarker);
+  const std::map<std::string, std::string> inputs = {{"a.txt", "aa\n"}, {"b.txt", "bb"}, {"c.txt", "cc\r\n"}};
+  for_each_fault(
+      "bindo",
+      [&](const TempDir& dir) {
+        for (const auto& [name, text] : inputs) write_file(dir / "scn" / name, text);
+      },
+      [&](const TempDir& dir, bool failed) {
+        const std::string pack = std::filesystem::exists(dir / "scn" / "scn.txt") ? read_file(dir / "scn" / "scn.txt") : "";
+        // The pack holds whole entries, in order; every input is either
+        // where it was, unchanged, or packed.
+        std::string expected;
+        std::size_t whole = 0;
+        for (const auto& [name, text] : inputs) {
+          const std::string entry = packer::pack_entry(name, text);
+          if (pack.compare(expected.size(), entry.size(), entry) != 0) break;
+          expected += entry;
+          ++whole;
+        }
+        EXPECT_EQ(pack, expected);
+        std::size_t i = 0;
+        for (const auto& [name, text] : inputs) {
+          if (std::filesystem::exists(dir / "scn" / name)) {
+            EXPECT_EQ(read_file(dir / "scn" / name), text);
+          } else {
+            EXPECT_LT(i, whole) << name << " was deleted without its entry";
+          }
+          ++i;
+        }
+        if (!failed) {
+          EXPECT_EQ(whole, inputs.size());
+        }
+      });
+}
+
+TEST(FaultInjection, SplixNeverLosesAnInputOrWritesHalfAPiece) {
+  const std::string marker(packer::kPackMarker);
+  const std::string pack = marker + "a.txt\r\nA\r\n" + marker + "sub\\b.txt\r\nB\r\n" + marker + "c.txt\r\nC";
+  const std::map<std::string, std::string> pieces = {{"a.txt", "A\r\n"}, {"sub/b.txt", "B\r\n"}, {"c.txt", "C"}};
+  for_each_fault(
+      "splix", [&](const TempDir& dir) { write_file(dir / "scn" / "p.txt", pack); },
+      [&](const TempDir& dir, bool failed) {
+        bool all = true;
+        for (const auto& [name, text] : pieces) {
+          const auto path = dir / "scn" / "p" / name;
+          if (std::filesystem::exists(path)) {
+            EXPECT_EQ(read_file(path), text);
+          } else {
+            all = false;
+          }
+        }
+        if (std::filesystem::exists(dir / "scn" / "p.txt")) {
+          EXPECT_EQ(read_file(dir / "scn" / "p.txt"), pack);
+        } else {
+          EXPECT_TRUE(all) << "the input went without all its pieces";
+        }
+        if (!failed) {
+          EXPECT_TRUE(all);
+        }
+      });
+}
+
+}  // namespace
+}  // namespace lumeno
