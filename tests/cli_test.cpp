@@ -124,3 +124,34 @@ TEST(Program, CompletionGoesToStdoutAndMessagesToStderr) {
 
 }  // namespace
 }  // namespace lumeno
+
+namespace lumeno {
+namespace {
+
+TEST(Cli, OneRunAtATimePerToolFolder) {
+  testing::TempDir dir;
+  testing::write_file(dir / "scn" / "a.txt", "a");
+  testing::FakeConsole busy;
+  busy.locked = true;
+  const auto refused = testing::run_cli({"bindo", "run", "--no-progress", "scn"}, dir.path(), busy);
+  EXPECT_EQ(refused.status, 3);
+  EXPECT_NE(refused.err.find("another bindo run"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir / "scn" / "a.txt"));
+  testing::FakeConsole free;
+  const auto ran = testing::run_cli({"bindo", "run", "--no-progress", "scn"}, dir.path(), free);
+  EXPECT_EQ(ran.status, 0);
+}
+
+TEST(Program, ASecondRunOnTheSameToolFolderStopsAtOnce) {
+  testing::TempDir dir;
+  testing::write_file(dir / "scn" / "a.txt", "a");
+  // Hold the lock from a shell while the program starts.
+  const std::string cmd = "cd '" + dir.path().string() + "' && flock Bindo.lock -c \"'" + std::string(LUMENO_BINARY) +
+                          "' bindo run --no-progress scn 2>err.txt\"";
+  const int rc = std::system(cmd.c_str());
+  EXPECT_EQ(WEXITSTATUS(rc), 3);
+  EXPECT_NE(testing::read_file(dir / "err.txt").find("another bindo run"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lumeno

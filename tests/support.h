@@ -64,12 +64,18 @@ class FakeConsole : public console::Console {
     if (interrupt_first) on_interrupt();
     work();
   }
+  std::unique_ptr<Lock> try_lock(const std::filesystem::path& lock_file) override {
+    (void)lock_file;
+    if (locked) return nullptr;
+    return std::make_unique<Lock>();
+  }
 
   std::string out;
   std::string err;
   bool stdin_terminal = false;
   bool stderr_terminal = false;
   bool interrupt_first = false;
+  bool locked = false;  // another run holds the tool folder
   std::vector<std::string> input;
 };
 

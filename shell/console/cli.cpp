@@ -169,6 +169,15 @@ int Cli::run(const ToolEntry& entry, const Options& options) {
   }
   AppState& app = *started;
 
+  // One run at a time per tool folder and tool: a second one stops at once.
+  const fs::path lock_file = app.home_path(std::string(tool.program) + ".lock");
+  const auto lock = console_.try_lock(lock_file);
+  if (!lock) {
+    err_line("lumeno: another " + std::string(tool.key) + " run is using the tool folder " +
+             names::utf8_from_cp932_lossy(names::display_name(app.home)) + "; start again when it has finished");
+    return kExitRefused;
+  }
+
   std::unique_ptr<ToolRun> hooks = entry.make_run();
   std::string why;
   if (!hooks->prepare_run(app, why)) {

@@ -2,7 +2,9 @@
 // platform (console_posix.cpp, console_win32.cpp); tests use their own.
 #pragma once
 
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +27,15 @@ class Console {
   // Runs `work`; an interrupt from the user (Ctrl-C) while it runs calls
   // `on_interrupt` instead of ending the process.
   virtual void run_interruptible(const std::function<void()>& work, const std::function<void()>& on_interrupt) = 0;
+
+  // An exclusive lock on a lock file, held until the returned object goes:
+  // nothing when another process holds it (or it cannot be made). The
+  // system drops the lock when a process ends, however it ends.
+  class Lock {
+   public:
+    virtual ~Lock() = default;
+  };
+  virtual std::unique_ptr<Lock> try_lock(const std::filesystem::path& lock_file) = 0;
 };
 
 // The process's own terminal.

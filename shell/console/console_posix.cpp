@@ -1,5 +1,6 @@
 // The terminal on POSIX systems: bytes in UTF-8, SIGINT as the interrupt.
-#include <poll.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -27,6 +28,17 @@ void write_all(int fd, std::string_view text) {
     text.remove_prefix(static_cast<std::size_t>(n));
   }
 }
+
+class FileLock final : public Console::Lock {
+ public:
+  explicit FileLock(int fd) : fd_(fd) {}
+  ~FileLock() override { ::close(fd_); }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+ private:
+  int fd_;
+};
 
 class PosixConsole final : public Console {
  public:
@@ -71,6 +83,16 @@ class PosixConsole final : public Console {
     while (sigtimedwait(&set, nullptr, &none) == SIGINT) {
     }
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  }
+
+  std::unique_ptr<Lock> try_lock(const std::filesystem::path& lock_file) override {
+    const int fd = ::open(lock_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return nullptr;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);
+      return nullptr;
+    }
+    return std::make_unique<FileLock>(fd);
   }
 };
 

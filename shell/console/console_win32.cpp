@@ -46,6 +46,17 @@ BOOL WINAPI on_control(DWORD type) {
   return FALSE;
 }
 
+class FileLock final : public Console::Lock {
+ public:
+  explicit FileLock(HANDLE handle) : handle_(handle) {}
+  ~FileLock() override { CloseHandle(handle_); }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+ private:
+  HANDLE handle_;
+};
+
 class WindowsConsole final : public Console {
  public:
   void write_out(std::string_view text) override { write_text(STD_OUTPUT_HANDLE, text); }
@@ -92,6 +103,13 @@ class WindowsConsole final : public Console {
     }
     worker.join();
     SetConsoleCtrlHandler(on_control, FALSE);
+  }
+
+  std::unique_ptr<Lock> try_lock(const std::filesystem::path& lock_file) override {
+    // Opened without sharing: a second opener is refused until this handle closes.
+    HANDLE handle = CreateFileW(lock_file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<FileLock>(handle);
   }
 };
 
