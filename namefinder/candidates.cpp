@@ -30,13 +30,13 @@ std::size_t CandidateTable::add(std::string_view name, std::int64_t count, bool 
   return at;
 }
 
-void CandidateTable::count(std::string_view name) {
+void CandidateTable::count(std::string_view name, std::int64_t times) {
   const auto it = index_.find(name);
   if (it != index_.end()) {
-    ++entries_[it->second].count;
+    entries_[it->second].count += times;
     return;
   }
-  add(name, 1, false);
+  add(name, times, false);
   ++new_count_;
 }
 

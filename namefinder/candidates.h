@@ -27,9 +27,9 @@ class CandidateTable {
   // the first one receives the counts.
   void load_exclusion_list(std::string_view text);
 
-  // Counts one finding of `name`: the first entry of that name gets it, an
-  // excluded one too; an unknown name becomes a new entry with count 1.
-  void count(std::string_view name);
+  // Counts `times` findings of `name`: the first entry of that name gets
+  // them, an excluded one too; an unknown name becomes a new entry.
+  void count(std::string_view name, std::int64_t times = 1);
 
   const std::deque<Candidate>& entries() const { return entries_; }
   // Entries added by `count` (the exclusion entries not included).

@@ -45,10 +45,10 @@ constexpr ToolInfo kTool{
     .own_names = kOwnNames,
 };
 
-// The run's files are joined in memory, in run order with nothing between
-// them, and scanned once at the end. No work file is written; a work file
-// left by an earlier run is removed at the start and at the end, so that it
-// can never be counted again.
+// The run's files are scanned as they come, in run order, as one text with
+// nothing between them: a last line without a line break runs on into the
+// next file. No work file is written; one left by an earlier run is removed
+// at the start and at the end, so that it can never be counted again.
 class NamexRun final : public ToolRun {
  public:
   bool prepare_run(AppState& app, std::string& why) override;
@@ -58,10 +58,18 @@ class NamexRun final : public ToolRun {
 
  private:
   void remove_work_file(RunContext& ctx) { ctx.fs.remove_file(ctx.app.home_path(kWorkFileName)); }
+  void release() {
+    scanner_.reset();
+    found_ = CandidateTable();
+    buffer_ = FileBuffer();
+    scanned_any_ = false;
+  }
 
   DialogueMarks marks_;
-  std::string joined_;
-  bool joined_any_ = false;
+  std::optional<CandidateScanner> scanner_;
+  CandidateTable found_;
+  FileBuffer buffer_;  // reused from file to file
+  bool scanned_any_ = false;
 };
 
 bool NamexRun::prepare_run(AppState& app, std::string& why) {
@@ -76,22 +84,22 @@ bool NamexRun::prepare_run(AppState& app, std::string& why) {
 }
 
 int NamexRun::collect_files(RunContext& ctx) {
-  joined_.clear();
-  joined_any_ = false;
+  release();
   remove_work_file(ctx);
+  const Settings& settings = ctx.app.settings;
+  ScanOptions options;
+  options.marks = marks_;
+  options.name_start_mark = settings.get_string(kNameStartMark);
+  options.max_name_length = settings.get_int(kMaxNameLength);
+  scanner_.emplace(std::move(options), [this](std::string_view name) { found_.count(name); });
   return ToolRun::collect_files(ctx);
 }
 
 int NamexRun::convert_file(RunContext& ctx, const RunFile& file) {
-  FileBuffer buffer;
-  if (read_whole_file(ctx.fs, ctx.host, buffer, file.path, true) != kReadOk) return 1;
+  if (read_whole_file(ctx.fs, ctx.host, buffer_, file.path, true) != kReadOk) return 1;
   try {
-    if (joined_.empty()) {
-      joined_ = std::move(buffer.data);
-    } else {
-      joined_ += buffer.data;
-    }
-    joined_any_ = true;
+    scanner_->feed(buffer_.data);
+    scanned_any_ = true;
   } catch (const std::bad_alloc&) {
     ctx.host.message(kMsgNoMemory);
     ctx.host.request_cancel();
@@ -100,53 +108,50 @@ int NamexRun::convert_file(RunContext& ctx, const RunFile& file) {
 }
 
 int NamexRun::finish_run(RunContext& ctx) {
-  // A run that joined no file has nothing to read, as when the work file
-  // was never made.
-  if (!joined_any_) {
+  // A run that read no file has no text, as when the work file was never made.
+  if (!scanned_any_) {
     ctx.host.message(kMsgFileMissing);
+    release();
     remove_work_file(ctx);
     return 1;
   }
   FileBuffer exclusion;
   const bool have_list = read_whole_file(ctx.fs, ctx.host, exclusion, ctx.app.home_path(kExclusionListName), false) == kReadOk;
-
   const Settings& settings = ctx.app.settings;
-  ReportOptions options;
-  options.scan.marks = marks_;
-  options.scan.name_start_mark = settings.get_string(kNameStartMark);
-  options.scan.max_name_length = settings.get_int(kMaxNameLength);
-  options.order = list_order_from_setting(settings.get_int(kListOrder));
-  options.reverse = settings.get_int(kListReverse) != 0;
-
-  std::string report;
-  bool built = false;
   try {
-    report = build_report(joined_, have_list ? std::optional<std::string_view>(exclusion.data) : std::nullopt, options);
-    built = true;
-  } catch (const std::bad_alloc&) {
-    ctx.host.message(kMsgNoMemory);
-    ctx.host.request_cancel();
-  }
-  if (built) {
+    scanner_->finish();
+    const std::string report = make_report(found_, have_list ? std::optional<std::string_view>(exclusion.data) : std::nullopt,
+                                           list_order_from_setting(settings.get_int(kListOrder)), settings.get_int(kListReverse) != 0);
     const std::filesystem::path path = ctx.app.home_path(kReportName);
     if (!ctx.fs.write(path, report)) {
       ctx.host.message(cannot_open_message(names::display_name(path)));
       ctx.host.request_cancel();
     }
+  } catch (const std::bad_alloc&) {
+    ctx.host.message(kMsgNoMemory);
+    ctx.host.request_cancel();
   }
-  joined_ = std::string();
-  joined_any_ = false;
+  release();
   remove_work_file(ctx);
   return ctx.cancelled() ? -1 : 0;
 }
 
 }  // namespace
 
-std::string build_report(std::string_view text, std::optional<std::string_view> exclusion_list, const ReportOptions& options) {
+std::string make_report(const CandidateTable& found, std::optional<std::string_view> exclusion_list, ListOrder order, bool reverse) {
+  // Counting the found names into a table that holds the exclusion entries
+  // first gives the table the scan would have filled had the list been
+  // loaded before it.
   CandidateTable table;
   if (exclusion_list) table.load_exclusion_list(*exclusion_list);
-  scan_candidates(text, options.scan, [&](std::string_view name) { table.count(name); });
-  return format_report(table, report_order(table.entries(), options.order, options.reverse));
+  for (const Candidate& entry : found.entries()) table.count(entry.name, entry.count);
+  return format_report(table, report_order(table.entries(), order, reverse));
+}
+
+std::string build_report(std::string_view text, std::optional<std::string_view> exclusion_list, const ReportOptions& options) {
+  CandidateTable found;
+  scan_candidates(text, options.scan, [&](std::string_view name) { found.count(name); });
+  return make_report(found, exclusion_list, options.order, options.reverse);
 }
 
 const ToolInfo& namex_tool() { return kTool; }

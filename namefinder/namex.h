@@ -35,8 +35,12 @@ struct ReportOptions {
   bool reverse = false;
 };
 
-// The finish step over the joined text: the exclusion list's entries
-// (none when the list is missing), the scan, the sort, the report's bytes.
+// The finish step: the exclusion list's entries (none when the list is
+// missing) first, then the names found, in the order first found, with their
+// counts; the sort; the report's bytes.
+std::string make_report(const CandidateTable& found, std::optional<std::string_view> exclusion_list, ListOrder order, bool reverse);
+
+// The scan of the joined text and the finish step.
 std::string build_report(std::string_view text, std::optional<std::string_view> exclusion_list, const ReportOptions& options);
 
 const ToolInfo& namex_tool();

@@ -100,7 +100,7 @@ TEST(NamexReport, ExchangeOrderMatchesTheLiteralSortOnManyTies) {
   std::mt19937 rng(7);
   for (int round = 0; round < 2000; ++round) {
     const std::size_t n = rng() % 60;
-    const unsigned distinct = 1 + rng() % 6;
+    const auto distinct = static_cast<unsigned>(1 + rng() % 6);
     std::vector<int> keys(n);
     for (int& k : keys) k = static_cast<int>(rng() % distinct);
     std::vector<std::size_t> items(n);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "shell/sjis.h"
@@ -152,19 +153,61 @@ Names literal_scan(std::string_view text, const ScanOptions& options) {
   return names;
 }
 
+// The text fed to a scanner in pieces cut at the given offsets.
+Names scan_in_pieces(std::string_view text, const ScanOptions& options, std::vector<std::size_t> cuts) {
+  Names names;
+  CandidateScanner scanner(options, [&](std::string_view name) { names.emplace_back(name); });
+  std::sort(cuts.begin(), cuts.end());
+  std::size_t from = 0;
+  for (std::size_t cut : cuts) {
+    scanner.feed(text.substr(from, cut - from));
+    from = cut;
+  }
+  scanner.feed(text.substr(from));
+  scanner.finish();
+  return names;
+}
+
+TEST(NamexScan, PiecesScanLikeTheJoinedText) {
+  // A file whose last line has no break runs on into the next file.
+  EXPECT_EQ(scan_in_pieces("太郎\r\n次郎「あ」", default_options(), {6, 6, 10}), Names{"次郎"});
+  // Marks, double-byte characters and the name start mark cut in two.
+  EXPECT_EQ(scan_in_pieces("太郎「あ」\r\n花子『い』", default_options(), {1, 5, 13}), (Names{"太郎", "花子"}));
+  ScanOptions start = default_options();
+  start.name_start_mark = "【【";
+  EXPECT_EQ(scan_in_pieces("【【A「", start, {1, 2, 3}), Names{"【【A"});
+  // A lead byte that ends a piece takes the next piece's first byte.
+  EXPECT_EQ(scan_in_pieces("A「\x81\nB「\nC「", default_options(), {3}), (Names{"A", "C"}));
+  // The scanner is ready for a new text after finish().
+  Names names;
+  CandidateScanner scanner(default_options(), [&](std::string_view name) { names.emplace_back(name); });
+  scanner.feed("太郎");
+  scanner.finish();
+  scanner.feed("「");
+  scanner.finish();
+  EXPECT_EQ(names, Names{});
+}
+
 TEST(NamexScan, AgreesWithTheLiteralScanOnRandomText) {
   std::mt19937 rng(4);
   const std::vector<std::string> pieces = {"太郎", "花子", "「", "『", "（", "」", "、", "。", "\r", "\n", "\r\n", "a", "#",
                                            "//", "　", "【", "\x81", "\x88\x81", ":", "u", "x", "ソ", "!"};
-  for (int round = 0; round < 3000; ++round) {
+  for (int round = 0; round < 5000; ++round) {
     ScanOptions options = default_options();
     if (round % 3 == 1) options.marks = {":", "「", "u"};
     if (round % 5 == 2) options.name_start_mark = "【";
+    // Marks and start marks that reach over a line end.
+    if (round % 7 == 3) options.marks = {"a\r\n", "「"};
+    if (round % 11 == 4) options.name_start_mark = "#\n";
     options.max_name_length = static_cast<std::int32_t>(rng() % 6);
     std::string text;
     const std::size_t n = rng() % 40;
     for (std::size_t k = 0; k < n; ++k) text += pieces[rng() % pieces.size()];
-    ASSERT_EQ(scan(text, options), literal_scan(text, options)) << testing::utf8(text);
+    const Names expected = literal_scan(text, options);
+    ASSERT_EQ(scan(text, options), expected) << testing::utf8(text);
+    std::vector<std::size_t> cuts(rng() % 6);
+    for (std::size_t& cut : cuts) cut = text.empty() ? 0 : rng() % (text.size() + 1);
+    ASSERT_EQ(scan_in_pieces(text, options, cuts), expected) << testing::utf8(text);
   }
 }
 
