@@ -77,13 +77,6 @@ TEST(NamexReport, WideCountsPrintEveryDigit) {
   EXPECT_EQ(report(text), "[100000個] ,A\r\n" + footer(1));
 }
 
-TEST(NamexReport, ListOrderSetting) {
-  EXPECT_EQ(list_order_from_setting(0), ListOrder::by_name);
-  EXPECT_EQ(list_order_from_setting(1), ListOrder::by_count);
-  EXPECT_EQ(list_order_from_setting(2), ListOrder::table);
-  EXPECT_EQ(list_order_from_setting(-1), ListOrder::table);
-}
-
 // The exchange sort as written: for each position, every later entry that
 // must come first is swapped into it.
 template <class T, class Before>
