@@ -1,9 +1,8 @@
 #include "namefinder/candidates.h"
 
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
 #include <numeric>
+#include <string>
 
 #include "shell/sjis.h"
 
@@ -168,19 +167,21 @@ std::vector<std::size_t> report_order(const std::deque<Candidate>& entries, List
 
 std::string format_report(const CandidateTable& table, const std::vector<std::size_t>& order) {
   std::string out;
-  char count[32];
   for (std::size_t i : order) {
     const Candidate& entry = table.entries()[i];
     if (entry.excluded) continue;
-    const int n = std::snprintf(count, sizeof count, "[%5" PRId64, entry.count);
-    out.append(count, static_cast<std::size_t>(n));
+    // "%5d": at least five places, every digit of a wider count.
+    const std::string count = std::to_string(entry.count);
+    out += '[';
+    if (count.size() < 5) out.append(5 - count.size(), ' ');
+    out += count;
     out += "個] ,";
     out += entry.name;
     out += "\r\n";
   }
   out += "\r\n//";
   out.append(68, '-');
-  out += format("\r\n// %zu 件のキャラ名候補が見つかりました。\r\n", table.new_count());
+  out += "\r\n// " + std::to_string(table.new_count()) + " 件のキャラ名候補が見つかりました。\r\n";
   return out;
 }
 
