@@ -1,6 +1,7 @@
 #include "shell/console/tools.h"
 
 #include "divider/divide.h"
+#include "namefinder/namex.h"
 #include "packer/pack.h"
 
 namespace lumeno::console {
@@ -8,6 +9,7 @@ namespace lumeno::console {
 namespace {
 
 constexpr ToolEntry kTools[] = {
+    {namefinder::namex_tool, namefinder::make_namex_run},
     {divider::splix_tool, divider::make_splix_run},
     {packer::bindo_tool, packer::make_bindo_run},
 };
