@@ -8,15 +8,21 @@
 
 namespace lumeno::namefinder {
 
-void CandidateTable::load_exclusion_list(std::string_view text) {
+void CandidateTable::load_exclusion_list(std::string_view list) {
+  // The list as read, with CR LF after it. A line ends at its first CR or
+  // LF and the run of CR and LF after it is passed over, so only a first
+  // line can be empty; it is an entry like any other (a name no scan finds,
+  // which still takes its place when equal counts are ordered).
+  std::string text(list);
+  text += "\r\n";
   std::size_t i = 0;
   const std::size_t size = text.size();
   while (i < size) {
     const std::size_t start = i;
     while (i < size && text[i] != '\r' && text[i] != '\n') i += sjis_char_length(text, i);
-    const std::string_view line = text.substr(start, std::min(i, size) - start);
+    const std::string_view line = std::string_view(text).substr(start, std::min(i, size) - start);
     while (i < size && (text[i] == '\r' || text[i] == '\n')) ++i;
-    if (line.empty() || line.starts_with("//")) continue;
+    if (line.starts_with("//")) continue;
     add(line, 1, true);
   }
 }

@@ -44,6 +44,16 @@ TEST(NamexReport, ExclusionListLeavesNamesOut) {
   EXPECT_EQ(report(text, std::string_view("")), "[    1個] ,花子\r\n[    2個] ,太郎\r\n" + footer(2));
 }
 
+TEST(NamexReport, AnEmptyFirstLineOfTheExclusionListIsAnEntryThatTakesPartInTheOrder) {
+  // First found P (1), R (1), Q (2): by count the exchange sort gives Q, R, P;
+  // an empty excluded entry in front changes the ties to Q, P, R.
+  const std::string text = "P「\nR「\nQ「\nQ「\n";
+  EXPECT_EQ(report(text, std::nullopt, options_for(ListOrder::by_count)),
+            "[    2個] ,Q\r\n[    1個] ,R\r\n[    1個] ,P\r\n" + footer(3));
+  EXPECT_EQ(report(text, std::string_view("\r\n"), options_for(ListOrder::by_count)),
+            "[    2個] ,Q\r\n[    1個] ,P\r\n[    1個] ,R\r\n" + footer(3));
+}
+
 TEST(NamexReport, OrdersByNameAsUnsignedBytesWithPrefixesFirst) {
   const std::string text = "B「\nAB「\nA「\n\xE0\x40「\n";
   EXPECT_EQ(report(text),
