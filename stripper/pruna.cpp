@@ -70,21 +70,6 @@ void wipe_output_folder(RunContext& ctx) {
   }
 }
 
-// The file under the output folder that a relative name selects. The name
-// is the concatenation of names read from the file system; an empty leading
-// component (a dropped root folder has no name) is passed over, so the path
-// stays below the output folder.
-Result<fs::path> output_path(const fs::path& folder, std::string_view relative_name) {
-  auto native = names::to_path(relative_name);
-  if (!native) return Error{native.error()};
-  const fs::path relative = native->relative_path();
-  for (const fs::path& part : relative) {
-    if (part == "..") return Error{names::unconvertible_message(relative_name)};
-  }
-  if (relative.empty()) return Error{names::unconvertible_message(relative_name)};
-  return folder / relative;
-}
-
 // Writes the result of one file: replaces its file under the output folder,
 // or appends it to the joined output. A failure is shown and sets the cancel
 // flag.
@@ -95,7 +80,7 @@ void write_output(RunContext& ctx, const RunFile& file, std::string_view bytes) 
   if (joined) {
     path = ctx.app.home_path(std::string(kOutputFolder) + "\\" + std::string(kJoinedOutput));
   } else {
-    auto relative = output_path(folder, file.relative_name);
+    auto relative = output_file_path(folder, file.relative_name);
     if (!relative) {
       fail(ctx, cannot_open_message(file.relative_name));
       return;
@@ -172,6 +157,18 @@ std::string log_text(const StripOptions& options, std::size_t file_count, const 
   if (commands) text += format("  ￥命令     = %5lld\r\n", static_cast<long long>(counts.commands));
   text += "\r\n";
   return text;
+}
+
+Result<fs::path> output_file_path(const fs::path& folder, std::string_view relative_name) {
+  auto native = names::to_path(relative_name);
+  if (!native) return Error{native.error()};
+  // A dropped root folder has no name: its relative names start with "\".
+  const fs::path relative = native->relative_path();
+  if (relative.empty()) return Error{names::unconvertible_message(relative_name)};
+  for (const fs::path& part : relative) {
+    if (part == "..") return Error{names::unconvertible_message(relative_name)};
+  }
+  return folder / relative;
 }
 
 int strip_file(RunContext& ctx, const RunFile& file, StripCounts& counts) {

@@ -7,11 +7,13 @@
 // run. A successful collection deletes the output folder of earlier runs.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "shell/batch_run.h"
+#include "shell/result.h"
 #include "shell/settings.h"
 #include "shell/tool.h"
 #include "stripper/strip.h"
@@ -40,6 +42,12 @@ StripOptions strip_options(const Settings& settings);
 // The log of a run: the file count, the targets, and the count of each
 // target kind.
 std::string log_text(const StripOptions& options, std::size_t file_count, const StripCounts& counts);
+
+// The file below the output folder that a relative name selects: the
+// name's components joined under `folder`. An empty first component (a
+// dropped root folder has no name) is passed over; a name that would lead
+// out of the folder is refused.
+Result<std::filesystem::path> output_file_path(const std::filesystem::path& folder, std::string_view relative_name);
 
 // Converts one collected file and hands the result to the output step.
 // 0: done; 1: the file could not be read (the reader showed why); -1: too
