@@ -168,38 +168,52 @@ class Pass {
   void ordinary_text() {
     if (keep_targets_) {
       // Ordinary text goes; only the line's flags remember it.
-      while (i_ < n_ && kByteKind[s_[i_]] != kStop) i_ += unit(i_);
-      if (i_ < n_ && s_[i_] == '/' && at(i_ + 1) != '/' && at(i_ + 1) != '*') ++i_;
+      skip_text();
       had_removal_ = true;
       return;
     }
     const std::size_t start = i_;
-    bool content = false;
+    // Blanks, the ideographic space among them, are no content.
     while (i_ < n_) {
-      const unsigned char kind = kByteKind[s_[i_]];
-      if (kind == kText) {
-        content = true;
+      const unsigned char b = s_[i_];
+      if (b == ' ' || b == '\t') {
         ++i_;
-      } else if (kind == kBlank) {
-        ++i_;
-      } else if (kind == kLead) {
-        if (i_ + 1 < n_) {
-          if (!(s_[i_] == 0x81 && s_[i_ + 1] == 0x40)) content = true;  // "　" is blank
-          i_ += 2;
-        } else {
-          content = true;
-          ++i_;
-        }
-      } else if (s_[i_] == '/' && at(i_ + 1) != '/' && at(i_ + 1) != '*') {
-        // A "/" that opens no comment is ordinary text.
-        content = true;
-        ++i_;
+      } else if (b == 0x81 && i_ + 1 < n_ && s_[i_ + 1] == 0x40) {
+        i_ += 2;
       } else {
         break;
       }
     }
+    if (i_ < n_ && (kByteKind[s_[i_]] != kStop || lone_slash())) {
+      has_content_ = true;
+      skip_text();
+    }
     copy(start, i_);
-    if (content) has_content_ = true;
+  }
+
+  // A "/" that opens no comment is ordinary text.
+  bool lone_slash() const { return s_[i_] == '/' && at(i_ + 1) != '/' && at(i_ + 1) != '*'; }
+
+  // Steps over ordinary characters. Bytes that may stop the text are
+  // looked for one by one, without following the characters; only where one
+  // is found does the run of possible lead bytes before it tell whether it
+  // is the trail byte of a two-byte character (a character starts after
+  // any byte that cannot be a lead byte).
+  void skip_text() {
+    const unsigned char* const s = s_;
+    const std::size_t n = n_;
+    std::size_t i = i_;
+    std::size_t boundary = i;  // a character starts here
+    for (;;) {
+      while (i < n && kByteKind[s[i]] != kStop) ++i;
+      if (i >= n) break;
+      std::size_t r = i;
+      while (r > boundary && is_sjis_lead(s[r - 1])) --r;
+      const bool trail = (i - r) % 2 == 1;
+      if (!trail && (s[i] != '/' || (i + 1 < n && (s[i + 1] == '/' || s[i + 1] == '*')))) break;
+      boundary = ++i;  // a trail byte or a lone "/"
+    }
+    i_ = i;
   }
 
   const unsigned char* s_;
@@ -219,22 +233,47 @@ class Pass {
 }  // namespace
 
 std::string unify_line_breaks(std::string_view text) {
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t n = text.size();
+  if (text.empty()) return {};
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  auto lead = [](const char* p) { return is_sjis_lead(static_cast<unsigned char>(*p)); };
+  auto find = [end](const char* from, char c) {
+    const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
+    return hit ? static_cast<const char*>(hit) : end;
+  };
+  // True when the byte at `q` is the trail byte of a two-byte character,
+  // given that a character starts at `boundary` (<= q). The character
+  // boundaries are not followed byte by byte: after a byte that cannot be a
+  // lead byte a character always starts, so only the run of possible lead
+  // bytes just before `q` decides, by its length.
+  auto is_trail = [&](const char* boundary, const char* q) {
+    const char* r = q;
+    while (r > boundary && lead(r - 1)) --r;
+    return (q - r) % 2 == 1;
+  };
+
   std::string out;
-  out.reserve(n + n / 32 + 16);
-  std::size_t i = 0;
-  while (i < n) {
-    // A run of bytes that stay as they are.
-    const std::size_t start = i;
-    while (i < n && s[i] != kCr && s[i] != kLf) {
-      i += (is_sjis_lead(s[i]) && i + 1 < n) ? 2 : 1;
+  out.reserve(text.size() + text.size() / 16 + 16);
+  const char* copied = begin;    // bytes before this one are written
+  const char* boundary = begin;  // a character starts here
+  const char* next_lf = find(begin, '\n');
+  const char* next_cr = find(begin, '\r');
+  while (true) {
+    const char* q = next_cr < next_lf ? next_cr : next_lf;
+    if (q == end) break;
+    std::size_t len = 1;
+    if (is_trail(boundary, q)) {
+      boundary = q + 1;
+    } else {
+      out.append(copied, static_cast<std::size_t>(q - copied));
+      out += "\r\n";
+      if (*q == '\r' && q + 1 < end && q[1] == '\n') len = 2;
+      copied = boundary = q + len;
     }
-    out.append(text.data() + start, i - start);
-    if (i >= n) break;
-    out += "\r\n";
-    i += (s[i] == kCr && i + 1 < n && s[i + 1] == kLf) ? 2 : 1;
+    if (next_lf < q + len) next_lf = find(q + len, '\n');
+    if (next_cr < q + len) next_cr = find(q + len, '\r');
   }
+  out.append(copied, static_cast<std::size_t>(end - copied));
   return out;
 }
 
