@@ -178,7 +178,12 @@ int strip_file(RunContext& ctx, const RunFile& file, StripCounts& counts) {
     return fail(ctx, kMsgSourceTooLarge);
   }
   FileBuffer buffer;
-  if (read_whole_file(ctx.fs, ctx.host, buffer, file.path, true) != kReadOk) return 1;
+  // Read at once; only a failed read goes through the reader, which tells
+  // a missing file from an unreadable one.
+  if (ctx.fs.read(file.path, buffer.data) != ReadStatus::ok &&
+      read_whole_file(ctx.fs, ctx.host, buffer, file.path, true) != kReadOk) {
+    return 1;
+  }
   if (buffer.data.size() > kMaxSourceSize) return fail(ctx, kMsgSourceTooLarge);
   std::string output;
   try {
