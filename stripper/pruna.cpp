@@ -73,7 +73,7 @@ void wipe_output_folder(RunContext& ctx) {
 // Writes the result of one file: replaces its file under the output folder,
 // or appends it to the joined output. A failure is shown and sets the cancel
 // flag.
-void write_output(RunContext& ctx, const RunFile& file, std::string_view bytes) {
+void write_output(RunContext& ctx, const RunFile& file, std::string_view bytes, StripRun& run) {
   const fs::path folder = ctx.app.home_path(kOutputFolder);
   const bool joined = ctx.app.settings.get_int(kSingleOutput) == 1;
   fs::path path;
@@ -88,8 +88,13 @@ void write_output(RunContext& ctx, const RunFile& file, std::string_view bytes) 
     path = std::move(*relative);
   }
   create_parent_directories(ctx.fs, path);
-  const bool ok = joined ? ctx.fs.append(path, bytes) : ctx.fs.write(path, bytes);
-  if (!ok) fail(ctx, cannot_open_message(names::display_name(path)));
+  const bool append = joined && run.joined_output_begun;
+  const bool ok = append ? ctx.fs.append(path, bytes) : ctx.fs.write(path, bytes);
+  if (!ok) {
+    fail(ctx, cannot_open_message(names::display_name(path)));
+  } else if (joined) {
+    run.joined_output_begun = true;
+  }
 }
 
 void write_log(RunContext& ctx, const StripCounts& counts) {
@@ -111,13 +116,13 @@ int PrunaRun::run_files(RunContext& ctx) {
   Host& host = ctx.host;
   host.progress_set_range(1024);
   ctx.order = sorted_run_order(ctx.files);
-  StripCounts counts;
+  StripRun run;
   for (const std::size_t index : ctx.order) {
-    if (strip_file(ctx, ctx.files[index], counts) != 0) return -1;
+    if (strip_file(ctx, ctx.files[index], run) != 0) return -1;
   }
   host.progress_set_position(512);
   host.pause_ms(20);
-  write_log(ctx, counts);
+  write_log(ctx, run.counts);
   host.progress_set_position(1024);
   host.pause_ms(20);
   if (ctx.cancelled()) return -1;
@@ -171,7 +176,7 @@ Result<fs::path> output_file_path(const fs::path& folder, std::string_view relat
   return folder / relative;
 }
 
-int strip_file(RunContext& ctx, const RunFile& file, StripCounts& counts) {
+int strip_file(RunContext& ctx, const RunFile& file, StripRun& run) {
   // A source far too large is refused before it is read whole; the reader
   // still speaks first for a file that cannot be opened.
   if (auto size = ctx.fs.size(file.path); size && *size > kMaxSourceSize && ctx.fs.can_open(file.path)) {
@@ -190,11 +195,11 @@ int strip_file(RunContext& ctx, const RunFile& file, StripCounts& counts) {
     std::string unified = unify_line_breaks(buffer.data);
     buffer.data = std::string();
     if (unified.size() > kMaxUnifiedSize) return fail(ctx, kMsgSourceTooLarge);
-    output = strip_text(unified, strip_options(ctx.app.settings), counts);
+    output = strip_text(unified, strip_options(ctx.app.settings), run.counts);
   } catch (const std::bad_alloc&) {
     return fail(ctx, kMsgNoMemory);
   }
-  write_output(ctx, file, output);
+  write_output(ctx, file, output, run);
   return ctx.cancelled() ? -1 : 0;
 }
 

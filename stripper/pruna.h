@@ -49,11 +49,20 @@ std::string log_text(const StripOptions& options, std::size_t file_count, const 
 // out of the folder is refused.
 Result<std::filesystem::path> output_file_path(const std::filesystem::path& folder, std::string_view relative_name);
 
+// What a run carries from file to file.
+struct StripRun {
+  StripCounts counts;
+  // The joined output was begun in this run: later results are appended.
+  // The first one replaces whatever a failed wipe may have left, so that
+  // "output.txt" holds the results of this run only.
+  bool joined_output_begun = false;
+};
+
 // Converts one collected file and hands the result to the output step.
 // 0: done; 1: the file could not be read (the reader showed why); -1: too
 // large, out of memory, the output could not be written (the cancel flag is
 // then set), or the cancel flag was set when the file was done.
-int strip_file(RunContext& ctx, const RunFile& file, StripCounts& counts);
+int strip_file(RunContext& ctx, const RunFile& file, StripRun& run);
 
 const ToolInfo& pruna_tool();
 std::unique_ptr<ToolRun> make_pruna_run();

@@ -13,26 +13,28 @@ namespace {
 
 using namespace lumeno::testing;
 
-// Reads fail for files of one name; everything else is the real thing.
-class UnreadableFileSystem final : public FileSystem {
+// Reads or deletions fail for files of one name; everything else is the
+// real thing.
+class FaultyFileSystem final : public FileSystem {
  public:
-  explicit UnreadableFileSystem(std::string name) : name_(std::move(name)) {}
+  std::string unreadable;
+  std::string undeletable;
+
   EntryKind kind(const fs::path& p) override { return real_.kind(p); }
   bool list(const fs::path& p, std::vector<DirEntry>& out) override { return real_.list(p, out); }
   std::optional<std::uint64_t> size(const fs::path& p) override { return real_.size(p); }
   bool can_open(const fs::path& p) override { return real_.can_open(p); }
   ReadStatus read(const fs::path& p, std::string& out) override {
-    return p.filename() == name_ ? ReadStatus::short_read : real_.read(p, out);
+    return p.filename() == unreadable ? ReadStatus::short_read : real_.read(p, out);
   }
   bool write(const fs::path& p, std::string_view bytes) override { return real_.write(p, bytes); }
   bool append(const fs::path& p, std::string_view bytes) override { return real_.append(p, bytes); }
   bool create_directory(const fs::path& p) override { return real_.create_directory(p); }
-  bool remove_file(const fs::path& p) override { return real_.remove_file(p); }
+  bool remove_file(const fs::path& p) override { return p.filename() != undeletable && real_.remove_file(p); }
   bool remove_directory(const fs::path& p) override { return real_.remove_directory(p); }
   bool same_entry(const fs::path& a, const fs::path& b) override { return real_.same_entry(a, b); }
 
  private:
-  std::string name_;
   RealFileSystem real_;
 };
 
@@ -128,6 +130,20 @@ TEST_F(PrunaRunTest, JoinedOutputAppendsTheResultsInRunOrder) {
   EXPECT_FALSE(fs::exists(out(u8"output.txt")));
 }
 
+TEST_F(PrunaRunTest, JoinedOutputHoldsOnlyThisRunEvenWhenTheWipeLeftIt) {
+  write_file(src("a.txt"), "a\n");
+  write_file(src("b.txt"), "b\n");
+  write_file(out(u8"output.txt"), "from an earlier run\r\n");
+  config("single_output=1");
+  FaultyFileSystem files;
+  files.undeletable = "output.txt";
+  FakeConsole console;
+  const int status = console::run_cli({"pruna", "run", "--home", home().string(), "--no-progress", "src/a.txt", "src/b.txt"}, console,
+                                      files, dir_.path());
+  EXPECT_EQ(status, 0) << console.err;
+  EXPECT_EQ(read_file(out(u8"output.txt")), "a\r\nb\r\n");
+}
+
 TEST_F(PrunaRunTest, ASuccessfulCollectionDeletesEarlierOutputsAndOnlyThen) {
   write_file(src("a.txt"), "a\n");
   write_file(src("b.txt"), "b\n");
@@ -161,7 +177,8 @@ TEST_F(PrunaRunTest, AnUnreadableFileEndsTheRunWithoutALog) {
   write_file(src("a.txt"), "a\n");
   write_file(src("b.txt"), "b\n");
   write_file(src("c.txt"), "c\n");
-  UnreadableFileSystem files("b.txt");
+  FaultyFileSystem files;
+  files.unreadable = "b.txt";
   FakeConsole console;
   const int status = console::run_cli({"pruna", "run", "--home", home().string(), "--no-progress", "src"}, console, files, dir_.path());
   EXPECT_EQ(status, console::kExitStopped);
