@@ -192,10 +192,16 @@ int strip_file(RunContext& ctx, const RunFile& file, StripRun& run) {
   if (buffer.data.size() > kMaxSourceSize) return fail(ctx, kMsgSourceTooLarge);
   std::string output;
   try {
-    std::string unified = unify_line_breaks(buffer.data);
-    buffer.data = std::string();
-    if (unified.size() > kMaxUnifiedSize) return fail(ctx, kMsgSourceTooLarge);
-    output = strip_text(unified, strip_options(ctx.app.settings), run.counts);
+    // Most sources have CR LF line ends already and are stripped as read.
+    const bool convert = !line_breaks_unified(buffer.data);
+    std::string unified;
+    if (convert) {
+      unified = unify_line_breaks(buffer.data);
+      buffer.data = std::string();
+    }
+    const std::string_view text = convert ? unified : buffer.data;
+    if (text.size() > kMaxUnifiedSize) return fail(ctx, kMsgSourceTooLarge);
+    output = strip_text(text, strip_options(ctx.app.settings), run.counts);
   } catch (const std::bad_alloc&) {
     return fail(ctx, kMsgNoMemory);
   }

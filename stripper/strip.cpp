@@ -232,48 +232,65 @@ class Pass {
 
 }  // namespace
 
-std::string unify_line_breaks(std::string_view text) {
-  if (text.empty()) return {};
+namespace {
+
+// Walks the line breaks of a text that start a character, in order: calls
+// `at(q)` with the position of each CR or LF that is not the trail byte of
+// a two-byte character; `at` returns false to stop the walk. The character
+// boundaries are not followed byte by byte: a character always starts after
+// a byte that cannot be a lead byte, so only the run of possible lead bytes
+// just before a CR or LF decides, by its length, whether it is a trail byte.
+template <class At>
+void for_each_line_break(std::string_view text, At&& at) {
   const char* const begin = text.data();
   const char* const end = begin + text.size();
-  auto lead = [](const char* p) { return is_sjis_lead(static_cast<unsigned char>(*p)); };
   auto find = [end](const char* from, char c) {
     const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
     return hit ? static_cast<const char*>(hit) : end;
   };
-  // True when the byte at `q` is the trail byte of a two-byte character,
-  // given that a character starts at `boundary` (<= q). The character
-  // boundaries are not followed byte by byte: after a byte that cannot be a
-  // lead byte a character always starts, so only the run of possible lead
-  // bytes just before `q` decides, by its length.
-  auto is_trail = [&](const char* boundary, const char* q) {
-    const char* r = q;
-    while (r > boundary && lead(r - 1)) --r;
-    return (q - r) % 2 == 1;
-  };
-
-  std::string out;
-  out.reserve(text.size() + text.size() / 16 + 16);
-  const char* copied = begin;    // bytes before this one are written
   const char* boundary = begin;  // a character starts here
   const char* next_lf = find(begin, '\n');
   const char* next_cr = find(begin, '\r');
-  while (true) {
+  for (;;) {
     const char* q = next_cr < next_lf ? next_cr : next_lf;
-    if (q == end) break;
+    if (q == end) return;
+    const char* r = q;
+    while (r > boundary && is_sjis_lead(static_cast<unsigned char>(r[-1]))) --r;
     std::size_t len = 1;
-    if (is_trail(boundary, q)) {
-      boundary = q + 1;
-    } else {
-      out.append(copied, static_cast<std::size_t>(q - copied));
-      out += "\r\n";
+    if ((q - r) % 2 == 0) {
       if (*q == '\r' && q + 1 < end && q[1] == '\n') len = 2;
-      copied = boundary = q + len;
+      if (!at(static_cast<std::size_t>(q - begin))) return;
     }
-    if (next_lf < q + len) next_lf = find(q + len, '\n');
-    if (next_cr < q + len) next_cr = find(q + len, '\r');
+    boundary = q + len;
+    if (next_lf < boundary) next_lf = find(boundary, '\n');
+    if (next_cr < boundary) next_cr = find(boundary, '\r');
   }
-  out.append(copied, static_cast<std::size_t>(end - copied));
+}
+
+}  // namespace
+
+bool line_breaks_unified(std::string_view text) {
+  if (text.empty()) return true;
+  bool unified = true;
+  for_each_line_break(text, [&](std::size_t q) {
+    unified = text[q] == '\r' && q + 1 < text.size() && text[q + 1] == '\n';
+    return unified;
+  });
+  return unified;
+}
+
+std::string unify_line_breaks(std::string_view text) {
+  if (text.empty()) return {};
+  std::string out;
+  out.reserve(text.size() + text.size() / 16 + 16);
+  std::size_t copied = 0;  // bytes before this one are written
+  for_each_line_break(text, [&](std::size_t q) {
+    out.append(text.substr(copied, q - copied));
+    out += "\r\n";
+    copied = q + ((text[q] == '\r' && q + 1 < text.size() && text[q + 1] == '\n') ? 2 : 1);
+    return true;
+  });
+  out.append(text.substr(copied));
   return out;
 }
 

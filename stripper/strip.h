@@ -37,6 +37,8 @@ struct StripCounts {
 // trails a lead byte stays as it is); a lead byte that ends the text is
 // copied alone. No line end is added at the end.
 std::string unify_line_breaks(std::string_view text);
+// True when unify_line_breaks would leave the text as it is.
+bool line_breaks_unified(std::string_view text);
 
 // The pass over a text (normally one whose line ends were unified). The
 // result is never longer than the text. Nothing past the end of `text` is

@@ -184,6 +184,8 @@ TEST(PrunaFuzz, GeneratedTextsFollowTheRulesCharacterByCharacter) {
     if (round % 2 == 1) {
       const std::string unified = unify_line_breaks(text);
       ASSERT_EQ(unified, reference_unify(text)) << "round " << round << ", input " << ::testing::PrintToString(text);
+      ASSERT_EQ(line_breaks_unified(text), unified == text) << ::testing::PrintToString(text);
+      ASSERT_TRUE(line_breaks_unified(unified)) << ::testing::PrintToString(text);
       text = unified;
     }
     const StripOptions options = random_options(gen);
