@@ -87,7 +87,10 @@ void write_output(RunContext& ctx, const RunFile& file, std::string_view bytes, 
     }
     path = std::move(*relative);
   }
-  create_parent_directories(ctx.fs, path);
+  if (path.parent_path() != run.output_folder_made) {
+    create_parent_directories(ctx.fs, path);
+    run.output_folder_made = path.parent_path();
+  }
   const bool append = joined && run.joined_output_begun;
   const bool ok = append ? ctx.fs.append(path, bytes) : ctx.fs.write(path, bytes);
   if (!ok) {

@@ -56,6 +56,8 @@ struct StripRun {
   // The first one replaces whatever a failed wipe may have left, so that
   // "output.txt" holds the results of this run only.
   bool joined_output_begun = false;
+  // The folder of the last output written: it exists.
+  std::filesystem::path output_folder_made;
 };
 
 // Converts one collected file and hands the result to the output step.

@@ -1,5 +1,6 @@
 #include "stripper/strip.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -271,6 +272,21 @@ void for_each_line_break(std::string_view text, At&& at) {
 
 bool line_breaks_unified(std::string_view text) {
   if (text.empty()) return true;
+  // The usual text answers quickly: each LF follows a CR that follows no
+  // possible lead byte (so both start characters), and there is no other CR.
+  const char* const s = text.data();
+  const std::size_t n = text.size();
+  std::size_t pairs = 0;
+  bool plain = true;
+  for (const void* hit = std::memchr(s, '\n', n); hit; ++pairs) {
+    const std::size_t q = static_cast<std::size_t>(static_cast<const char*>(hit) - s);
+    if (q == 0 || s[q - 1] != '\r' || (q >= 2 && is_sjis_lead(static_cast<unsigned char>(s[q - 2])))) {
+      plain = false;
+      break;
+    }
+    hit = std::memchr(s + q + 1, '\n', n - q - 1);
+  }
+  if (plain && static_cast<std::size_t>(std::count(s, s + n, '\r')) == pairs) return true;
   bool unified = true;
   for_each_line_break(text, [&](std::size_t q) {
     unified = text[q] == '\r' && q + 1 < text.size() && text[q + 1] == '\n';
