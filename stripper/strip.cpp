@@ -167,54 +167,41 @@ class Pass {
   // Rule E, for a run of ordinary characters up to the next byte where
   // another rule may apply.
   void ordinary_text() {
-    if (keep_targets_) {
-      // Ordinary text goes; only the line's flags remember it.
-      skip_text();
-      had_removal_ = true;
-      return;
-    }
+    const unsigned char* const s = s_;
+    const std::size_t n = n_;
     const std::size_t start = i_;
-    // Blanks, the ideographic space among them, are no content.
-    while (i_ < n_) {
-      const unsigned char b = s_[i_];
-      if (b == ' ' || b == '\t') {
-        ++i_;
-      } else if (b == 0x81 && i_ + 1 < n_ && s_[i_ + 1] == 0x40) {
-        i_ += 2;
+    std::size_t i = i_;
+    bool content = false;
+    while (i < n) {
+      const unsigned char kind = kByteKind[s[i]];
+      if (kind == kText) {
+        content = true;
+        ++i;
+      } else if (kind == kBlank) {
+        ++i;
+      } else if (kind == kLead) {
+        if (i + 1 < n) {
+          if (!(s[i] == 0x81 && s[i + 1] == 0x40)) content = true;  // "　" is blank
+          i += 2;
+        } else {
+          content = true;  // a lead byte that ends the text stands alone
+          ++i;
+        }
+      } else if (s[i] == '/' && !(i + 1 < n && (s[i + 1] == '/' || s[i + 1] == '*'))) {
+        content = true;  // a "/" that opens no comment
+        ++i;
       } else {
         break;
       }
     }
-    if (i_ < n_ && (kByteKind[s_[i_]] != kStop || lone_slash())) {
-      has_content_ = true;
-      skip_text();
-    }
-    copy(start, i_);
-  }
-
-  // A "/" that opens no comment is ordinary text.
-  bool lone_slash() const { return s_[i_] == '/' && at(i_ + 1) != '/' && at(i_ + 1) != '*'; }
-
-  // Steps over ordinary characters. Bytes that may stop the text are
-  // looked for one by one, without following the characters; only where one
-  // is found does the run of possible lead bytes before it tell whether it
-  // is the trail byte of a two-byte character (a character starts after
-  // any byte that cannot be a lead byte).
-  void skip_text() {
-    const unsigned char* const s = s_;
-    const std::size_t n = n_;
-    std::size_t i = i_;
-    std::size_t boundary = i;  // a character starts here
-    for (;;) {
-      while (i < n && kByteKind[s[i]] != kStop) ++i;
-      if (i >= n) break;
-      std::size_t r = i;
-      while (r > boundary && is_sjis_lead(s[r - 1])) --r;
-      const bool trail = (i - r) % 2 == 1;
-      if (!trail && (s[i] != '/' || (i + 1 < n && (s[i + 1] == '/' || s[i + 1] == '*')))) break;
-      boundary = ++i;  // a trail byte or a lone "/"
-    }
     i_ = i;
+    if (keep_targets_) {
+      // Ordinary text goes; only the line's flags remember it.
+      had_removal_ = true;
+      return;
+    }
+    copy(start, i);
+    if (content) has_content_ = true;
   }
 
   const unsigned char* s_;
