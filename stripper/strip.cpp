@@ -218,10 +218,6 @@ class Pass {
   bool had_removal_ = false;
 };
 
-}  // namespace
-
-namespace {
-
 // Walks the line breaks of a text that start a character, in order: calls
 // `at(q)` with the position of each CR or LF that is not the trail byte of
 // a two-byte character; `at` returns false to stop the walk. The character
