@@ -101,7 +101,11 @@ void ConsoleHost::progress_set_file_text(std::string_view text) {
   draw(false);
 }
 
-void ConsoleHost::pause_ms(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+void ConsoleHost::pause_ms(int milliseconds) {
+  // The pauses let a user see the bar move; without a bar they only cost time.
+  if (!show_progress_) return;
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
 
 void ConsoleHost::draw(bool force) {
   if (!show_progress_ || count_text_.empty()) return;

@@ -73,7 +73,8 @@ class PosixConsole final : public Console {
       work();
       done.store(true);
     });
-    const timespec tick{0, 50'000'000};
+    // The tick bounds how long a finished run waits to be noticed.
+    const timespec tick{0, 5'000'000};
     while (!done.load()) {
       if (sigtimedwait(&set, nullptr, &tick) == SIGINT) on_interrupt();
     }

@@ -98,7 +98,7 @@ class WindowsConsole final : public Console {
       done.store(true);
     });
     while (!done.load()) {
-      Sleep(50);
+      Sleep(5);  // bounds how long a finished run waits to be noticed
       if (g_interrupted.exchange(false)) on_interrupt();
     }
     worker.join();

@@ -3,12 +3,14 @@
 #include "divider/divide.h"
 #include "namefinder/namex.h"
 #include "packer/pack.h"
+#include "stripper/pruna.h"
 
 namespace lumeno::console {
 
 namespace {
 
 constexpr ToolEntry kTools[] = {
+    {stripper::pruna_tool, stripper::make_pruna_run},
     {namefinder::namex_tool, namefinder::make_namex_run},
     {divider::splix_tool, divider::make_splix_run},
     {packer::bindo_tool, packer::make_bindo_run},
