@@ -25,7 +25,8 @@ constexpr SettingDef kSettings[] = {
 };
 
 // What a run writes into the tool folder; a run never reads them.
-constexpr std::array<std::string_view, 3> kOwnNames = {kOutputFolder, kJoinedOutput, kLogFile};
+// The joined output.txt lies inside the output folder.
+constexpr std::array<std::string_view, 2> kOwnNames = {kOutputFolder, kLogFile};
 
 constexpr ToolInfo kTool{
     .key = "pruna",
