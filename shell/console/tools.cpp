@@ -2,12 +2,14 @@
 
 #include "divider/divide.h"
 #include "packer/pack.h"
+#include "scriptbuilder/builder_run.h"
 
 namespace lumeno::console {
 
 namespace {
 
 constexpr ToolEntry kTools[] = {
+    {scriptbuilder::vocar_tool, scriptbuilder::make_vocar_run},
     {divider::splix_tool, divider::make_splix_run},
     {packer::bindo_tool, packer::make_bindo_run},
 };

@@ -1,0 +1,128 @@
+// The line scanner every output shares: which line is dialogue, who speaks
+// it, and the voice number it gets.
+//
+// A line is dialogue when it begins with a character's name followed at once
+// by a dialogue mark. Only the first bytes of a line count: leading blanks,
+// comments and commands make a line not dialogue.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scriptbuilder/builder_settings.h"
+#include "scriptbuilder/characters.h"
+#include "shell/dialogue_marks.h"
+
+namespace lumeno::scriptbuilder {
+
+struct DialogueMatch {
+  int character = -1;           // index into the character table
+  std::size_t name_length = 0;  // bytes of the name that matched; the mark follows it
+  bool operator==(const DialogueMatch&) const = default;
+};
+
+// Every name + mark of a character table, built once per run. A line is
+// matched in one walk down a trie of those byte strings, however many
+// characters, names and marks there are.
+class DialogueMatcher {
+ public:
+  DialogueMatcher() = default;
+  DialogueMatcher(const CharacterTable& table, const DialogueMarks& marks);
+
+  // The line starting at `pos` of `text`: the first character in table order,
+  // with the first of its names in their order, followed by the first mark in
+  // marks order, whose name + mark the line begins with. Bytes past the end
+  // of the text read as CR LF (a line end), then as nothing that matches.
+  std::optional<DialogueMatch> match(std::string_view text, std::size_t pos) const;
+
+  // Every character whose own names match the line, each with its first
+  // matching name (its names in order, each with the marks in order), in
+  // table order. For outputs that try one character's names at a time.
+  void match_all(std::string_view text, std::size_t pos, std::vector<DialogueMatch>& out) const;
+
+ private:
+  struct Terminal {
+    int character;
+    std::uint32_t rank;  // name index x mark count + mark index: lower is tried first
+    std::uint32_t name_length;
+  };
+  struct Node {
+    std::uint32_t edge_begin = 0;
+    std::uint32_t edge_end = 0;
+    std::uint32_t terminal_begin = 0;  // this node's terminals, one a character, by character
+    std::uint32_t terminal_end = 0;
+  };
+
+  // Calls f(node) for every trie node on the path the text spells from pos.
+  template <class F>
+  void walk(std::string_view text, std::size_t pos, F&& f) const;
+
+  std::vector<Node> nodes_;                  // node 0 is the root
+  std::vector<std::uint32_t> root_edges_;    // child of the root by byte, 0 for none
+  std::vector<unsigned char> edge_bytes_;    // edges of a node are sorted by byte
+  std::vector<std::uint32_t> edge_children_;
+  std::vector<Terminal> terminals_;
+};
+
+// The end of the line starting at `pos`: its first CR or LF, double-byte
+// characters stepped over whole (so a lead byte followed by CR or LF takes
+// it along); the text's size when the line has no end.
+std::size_t find_line_end(std::string_view text, std::size_t pos);
+
+// The length of the line end at `pos`: 2 for CR LF, 1 for a lone CR or LF.
+std::size_t line_break_length(std::string_view text, std::size_t pos);
+
+// "_" + the file's base name (no folder, no extension), ASCII letters upper-cased, + "_".
+std::string name_middle_from_file(std::string_view file_name);
+
+// Voice numbers: one counter a character, and the voice names built from them.
+class VoiceNumbering {
+ public:
+  VoiceNumbering(const CharacterTable& table, const BuilderSettings& settings);
+
+  // Every voiced character's counter back to the start value.
+  void reset_voice_counters();
+
+  // At the start of every file of a pass: the counters start again when
+  // `reset_counters` (the passes that number lines, with reset_per_file on),
+  // and the middle of the voice names comes from the file's name when
+  // second_string_from_file_name is on.
+  void prepare_file(std::string_view file_name, bool reset_counters);
+
+  // The character's next number, which is then used up; -1 for a character
+  // without voice prefix (its lines get no number).
+  std::int64_t take_voice_number(int character) {
+    std::int64_t& counter = counters_[static_cast<std::size_t>(character)];
+    return counter < 0 ? -1 : counter++;
+  }
+  std::int64_t counter(int character) const { return counters_[static_cast<std::size_t>(character)]; }
+  const std::vector<std::int64_t>& counters() const { return counters_; }
+
+  // voice prefix + name middle + the number with at least number_digits
+  // digits (zero-padded; a wider number is written in full).
+  std::string format_voice_name(int character, std::int64_t number) const;
+  void append_voice_name(std::string& out, int character, std::int64_t number) const;
+
+  // True when the number needs more than number_digits digits.
+  bool exceeds_digits(std::int64_t number) const;
+
+  std::int64_t start_value() const { return start_value_; }
+  int number_digits() const { return digits_; }
+  const std::string& name_middle() const { return name_middle_; }
+
+  // Set by the outputs that test the numbers' width; reported at the end of the run.
+  bool overflow = false;
+
+ private:
+  const CharacterTable& table_;
+  bool middle_from_file_;
+  std::int64_t start_value_ = 0;
+  int digits_ = 0;
+  std::string name_middle_;
+  std::vector<std::int64_t> counters_;
+};
+
+}  // namespace lumeno::scriptbuilder
