@@ -138,6 +138,7 @@ void VocarRun::show_completion(RunContext& ctx, int) {
 
 BuilderRun::SourceStatus BuilderRun::read_source(const RunFile& file, std::string& text) const {
   FileBuffer buffer;
+  buffer.data = std::move(text);
   if (read_whole_file(ctx.fs, ctx.host, buffer, file.path, true) != kReadOk) return SourceStatus::unreadable;
   if (buffer.data.size() > kMaxSourceBytes) {
     ctx.host.message(kMsgSourceTooLarge);

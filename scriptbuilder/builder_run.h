@@ -45,7 +45,7 @@ struct BuilderRun {
   Host& host() const { return ctx.host; }
 
   enum class SourceStatus { ok, unreadable, too_large };
-  // Reads a source file whole. unreadable: the reader's message is shown;
+  // Reads a source file whole into `text` (its memory is reused). unreadable: the reader's message is shown;
   // too_large (over kMaxSourceBytes): "元ファイルサイズが大きすぎます。" is shown
   // and the cancel flag set.
   SourceStatus read_source(const RunFile& file, std::string& text) const;

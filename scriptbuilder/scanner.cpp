@@ -9,20 +9,6 @@ namespace lumeno::scriptbuilder {
 
 namespace {
 
-// What the scan needs to know of a byte.
-enum ByteClass : unsigned char { kPlain = 0, kLead = 1, kBreak = 2 };
-
-constexpr std::array<unsigned char, 256> kByteClass = [] {
-  std::array<unsigned char, 256> table{};
-  for (int c = 0; c < 256; ++c) {
-    const auto b = static_cast<unsigned char>(c);
-    table[b] = is_sjis_lead(b) ? kLead : kPlain;
-  }
-  table['\r'] = kBreak;
-  table['\n'] = kBreak;
-  return table;
-}();
-
 // A byte of the text, or of the guard behind it: CR, LF, then nothing (-1).
 int byte_at(std::string_view text, std::size_t i) {
   if (i < text.size()) return static_cast<unsigned char>(text[i]);
@@ -46,6 +32,7 @@ DialogueMatcher::DialogueMatcher(const CharacterTable& table, const DialogueMark
     for (std::size_t n = 0; n < names.size(); ++n) {
       for (std::uint32_t m = 0; m < mark_count; ++m) {
         std::uint32_t node = 0;
+        max_depth_ = std::max(max_depth_, names[n].size() + marks[m].size());
         for (const std::string* part : {&names[n], &marks[m]}) {
           for (char ch : *part) {
             const auto b = static_cast<unsigned char>(ch);
@@ -79,45 +66,78 @@ DialogueMatcher::DialogueMatcher(const CharacterTable& table, const DialogueMark
     std::sort(b.children.begin(), b.children.end());
     Node& node = nodes_[i];
     node.edge_begin = static_cast<std::uint32_t>(edge_bytes_.size());
+    node.edge_count = static_cast<std::uint32_t>(b.children.size());
     for (const auto& [byte, child] : b.children) {
       edge_bytes_.push_back(byte);
       edge_children_.push_back(child);
       if (i == 0) root_edges_[byte] = child;
+      node.only_byte = byte;
+      node.only_child = child;
     }
-    node.edge_end = static_cast<std::uint32_t>(edge_bytes_.size());
     node.terminal_begin = static_cast<std::uint32_t>(terminals_.size());
     terminals_.insert(terminals_.end(), b.terminals.begin(), b.terminals.end());
     node.terminal_end = static_cast<std::uint32_t>(terminals_.size());
   }
-}
-
-template <class F>
-void DialogueMatcher::walk(std::string_view text, std::size_t pos, F&& f) const {
-  if (nodes_.empty()) return;
-  int b = byte_at(text, pos);
-  if (b < 0) return;
-  std::uint32_t node = root_edges_[static_cast<std::size_t>(b)];
-  while (node != 0) {
-    f(nodes_[node]);
-    b = byte_at(text, ++pos);
-    if (b < 0) return;
-    const Node& here = nodes_[node];
-    const unsigned char* first = edge_bytes_.data() + here.edge_begin;
-    const unsigned char* last = edge_bytes_.data() + here.edge_end;
-    const unsigned char* it = std::lower_bound(first, last, static_cast<unsigned char>(b));
-    node = (it != last && *it == b) ? edge_children_[static_cast<std::size_t>(it - edge_bytes_.data())] : 0;
+  // Children come after their parents, so one pass in index order carries
+  // every path's first terminal down.
+  auto earlier = [&](std::uint32_t a, std::uint32_t b) {
+    if (a == kNoTerminal) return false;
+    if (b == kNoTerminal) return true;
+    const Terminal& x = terminals_[a];
+    const Terminal& y = terminals_[b];
+    return x.character != y.character ? x.character < y.character : x.rank < y.rank;
+  };
+  for (std::size_t i = 0; i < nodes_.size(); ++i) {
+    Node& node = nodes_[i];
+    if (node.terminal_begin != node.terminal_end && earlier(node.terminal_begin, node.path_best)) {
+      node.path_best = node.terminal_begin;  // its lowest character
+    }
+    for (std::uint32_t k = node.edge_begin; k < node.edge_begin + node.edge_count; ++k) {
+      nodes_[edge_children_[k]].path_best = node.path_best;
+    }
   }
 }
 
+std::uint32_t DialogueMatcher::child_of_wide_branch(const Node& node, unsigned char b) const {
+  const unsigned char* first = edge_bytes_.data() + node.edge_begin;
+  const std::uint32_t count = node.edge_count;
+  const unsigned char* it = std::lower_bound(first, first + count, b);
+  return (it != first + count && *it == b) ? edge_children_[static_cast<std::size_t>(it - edge_bytes_.data())] : 0;
+}
+
+template <class F>
+std::uint32_t DialogueMatcher::walk(std::string_view text, std::size_t pos, F&& f) const {
+  // No name starts with a line end, so nothing matches at the end of the text.
+  if (nodes_.empty() || pos >= text.size()) return 0;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + pos;
+  std::uint32_t node = root_edges_[p[0]];
+  std::uint32_t last = node;
+  if (text.size() - pos > max_depth_) {
+    // No key is long enough to reach the end: read the text directly.
+    for (std::size_t d = 1; node != 0; ++d) {
+      const Node& here = nodes_[node];
+      f(here);
+      last = node;
+      node = child(here, p[d]);
+    }
+    return last;
+  }
+  for (std::size_t d = 1; node != 0; ++d) {
+    const Node& here = nodes_[node];
+    f(here);
+    last = node;
+    const int b = byte_at(text, pos + d);
+    if (b < 0) break;
+    node = child(here, static_cast<unsigned char>(b));
+  }
+  return last;
+}
+
 std::optional<DialogueMatch> DialogueMatcher::match(std::string_view text, std::size_t pos) const {
-  const Terminal* best = nullptr;
-  walk(text, pos, [&](const Node& node) {
-    if (node.terminal_begin == node.terminal_end) return;
-    const Terminal& t = terminals_[node.terminal_begin];  // its lowest character
-    if (!best || t.character < best->character || (t.character == best->character && t.rank < best->rank)) best = &t;
-  });
-  if (!best) return std::nullopt;
-  return DialogueMatch{best->character, best->name_length};
+  const std::uint32_t last = walk(text, pos, [](const Node&) {});
+  if (last == 0 || nodes_[last].path_best == kNoTerminal) return std::nullopt;
+  const Terminal& best = terminals_[nodes_[last].path_best];
+  return DialogueMatch{best.character, best.name_length};
 }
 
 void DialogueMatcher::match_all(std::string_view text, std::size_t pos, std::vector<DialogueMatch>& out) const {
@@ -132,18 +152,6 @@ void DialogueMatcher::match_all(std::string_view text, std::size_t pos, std::vec
   for (const Terminal* t : found) {
     if (out.empty() || out.back().character != t->character) out.push_back({t->character, t->name_length});
   }
-}
-
-std::size_t find_line_end(std::string_view text, std::size_t pos) {
-  const std::size_t n = text.size();
-  const auto* data = reinterpret_cast<const unsigned char*>(text.data());
-  std::size_t i = pos;
-  while (i < n) {
-    const unsigned char cls = kByteClass[data[i]];
-    if (cls == kBreak) return i;
-    i += cls == kLead ? 2 : 1;
-  }
-  return n;  // also for a lead byte that ends the text: it stands alone
 }
 
 std::size_t line_break_length(std::string_view text, std::size_t pos) {
@@ -183,18 +191,45 @@ void VoiceNumbering::prepare_file(std::string_view file_name, bool reset_counter
   if (middle_from_file_) name_middle_ = name_middle_from_file(file_name);
 }
 
-void VoiceNumbering::append_voice_name(std::string& out, int character, std::int64_t number) const {
-  out += table_.characters[static_cast<std::size_t>(character)].voice_prefix;
-  out += name_middle_;
-  char digits[24];
-  int n = 0;
+namespace {
+
+// "00" to "99".
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int k = 0; k < 100; ++k) {
+    pairs[static_cast<std::size_t>(2 * k)] = static_cast<char>('0' + k / 10);
+    pairs[static_cast<std::size_t>(2 * k + 1)] = static_cast<char>('0' + k % 10);
+  }
+  return pairs;
+}();
+
+}  // namespace
+
+std::string_view VoiceNumbering::format_number(std::int64_t number, char (&digits)[32]) const {
+  // Written from the last digits, two at a time, then zero-padded to the
+  // width (at most 8).
+  char* const end = digits + sizeof digits;
+  char* p = end;
   auto value = static_cast<std::uint64_t>(number);
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  for (int pad = n; pad < digits_; ++pad) out += '0';
-  while (n > 0) out += digits[--n];
+  while (value >= 100) {
+    const std::size_t pair = 2 * static_cast<std::size_t>(value % 100);
+    value /= 100;
+    *--p = kDigitPairs[pair + 1];
+    *--p = kDigitPairs[pair];
+  }
+  if (value >= 10) {
+    *--p = kDigitPairs[2 * value + 1];
+    *--p = kDigitPairs[2 * value];
+  } else {
+    *--p = static_cast<char>('0' + value);
+  }
+  while (end - p < digits_) *--p = '0';
+  return {p, static_cast<std::size_t>(end - p)};
+}
+
+void VoiceNumbering::append_voice_name(std::string& out, int character, std::int64_t number) const {
+  char digits[32];
+  append_parts(out, {voice_prefix(character), name_middle_, format_number(number, digits)});
 }
 
 std::string VoiceNumbering::format_voice_name(int character, std::int64_t number) const {

@@ -9,36 +9,49 @@ namespace lumeno::scriptbuilder {
 
 void embed_voice_commands(std::string_view text, const DialogueMatcher& matcher, VoiceNumbering& voices,
                           const VoiceCommand& command, std::string& out) {
+  const char* data = text.data();
   const std::size_t n = text.size();
-  std::size_t i = 0;
+  // Unchanged stretches are copied whole: text[0, copied) is in `out`.
+  std::size_t copied = 0;
+  auto flush = [&](std::size_t to) {
+    out.append(data + copied, to - copied);
+    copied = to;
+  };
+  std::size_t i = 0;  // a line start
   while (i < n) {
-    if (text[i] != '\r' && text[i] != '\n') {
+    std::size_t end = i;
+    if (data[i] != '\r' && data[i] != '\n') {
+      std::size_t from = i;
       if (const auto match = matcher.match(text, i)) {
         const std::int64_t number = voices.take_voice_number(match->character);
         if (number >= 0) {
-          out += command.prefix;
-          voices.append_voice_name(out, match->character, number);
-          out += command.suffix;
-          if (command.own_line) out += "\r\n";
+          flush(i);
+          char digits[32];
+          append_parts(out, {command.prefix, voices.voice_prefix(match->character), voices.name_middle(),
+                             voices.format_number(number, digits), command.suffix,
+                             command.own_line ? std::string_view("\r\n") : std::string_view()});
         }
-        const std::size_t name_end = i + std::min(match->name_length, n - i);
-        out.append(text.data() + i, name_end - i);
-        i = name_end;
+        // The line goes on after the name: its characters are counted from there.
+        from = i + std::min(match->name_length, n - i);
       }
-      const std::size_t end = find_line_end(text, i);
-      out.append(text.data() + i, end - i);
-      i = end;
+      end = find_line_end(text, from);
+      if (end == n) break;
     }
-    const std::size_t brk = line_break_length(text, i);
-    if (brk == 0) break;
-    out += "\r\n";
-    i += brk;
+    if (data[end] == '\r' && end + 1 < n && data[end + 1] == '\n') {
+      i = end + 2;
+    } else {
+      // A lone CR or LF becomes CR LF.
+      flush(end);
+      out += "\r\n";
+      copied = i = end + 1;
+    }
   }
+  flush(n);
 }
 
-int write_voice_text(BuilderRun& run, const RunFile& file) {
+int write_voice_text(BuilderRun& run, const RunFile& file, VoiceTextBuffers& buffers) {
   try {
-    std::string text;
+    std::string& text = buffers.source;
     switch (run.read_source(file, text)) {
       case BuilderRun::SourceStatus::ok:
         break;
@@ -48,11 +61,11 @@ int write_voice_text(BuilderRun& run, const RunFile& file) {
         return -1;
     }
     run.voices.prepare_file(file.full_name, run.settings.reset_per_file);
-    std::string out;
+    std::string& out = buffers.output;
+    out.clear();
     out.reserve(text.size() + text.size() / 8 + 256);
     const VoiceCommand command{run.settings.command_prefix, run.settings.command_suffix, run.settings.voice_cr_lf};
     embed_voice_commands(text, run.matcher, run.voices, command, out);
-    text = std::string();
     std::string name(kVoiceTextFolder);
     name += '\\';
     name += file.relative_name;
@@ -66,8 +79,9 @@ int write_voice_text(BuilderRun& run, const RunFile& file) {
 }
 
 int write_voice_texts(BuilderRun& run) {
+  VoiceTextBuffers buffers;
   for (std::size_t k = 0; k < run.file_count() && !run.cancelled(); ++k) {
-    if (write_voice_text(run, run.file(k)) != 0) return -1;
+    if (write_voice_text(run, run.file(k), buffers) != 0) return -1;
   }
   return run.cancelled() ? -1 : 0;
 }

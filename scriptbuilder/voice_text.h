@@ -25,9 +25,16 @@ struct VoiceCommand {
 void embed_voice_commands(std::string_view text, const DialogueMatcher& matcher, VoiceNumbering& voices,
                           const VoiceCommand& command, std::string& out);
 
+// The source and output of one file, kept from file to file so that their
+// memory is taken once.
+struct VoiceTextBuffers {
+  std::string source;
+  std::string output;
+};
+
 // One file: read it, number it, write it as ボイス命令埋込済テキスト\ + its
 // relative name. 0 when written, 1 when the source could not be read, -1 on
 // any other failure or when the run is cancelled.
-int write_voice_text(BuilderRun& run, const RunFile& file);
+int write_voice_text(BuilderRun& run, const RunFile& file, VoiceTextBuffers& buffers);
 
 }  // namespace lumeno::scriptbuilder

@@ -4,6 +4,7 @@
 
 #include "scriptbuilder/run_order.h"
 #include "scriptbuilder/scanner.h"
+#include "shell/sjis.h"
 
 namespace lumeno::scriptbuilder {
 namespace {
@@ -112,6 +113,28 @@ TEST(VocarScanner, LineEndsAndDoubleByteSteps) {
   EXPECT_EQ(line_break_length("\r", 0), 1u);
   EXPECT_EQ(line_break_length("\n\r", 0), 1u);
   EXPECT_EQ(line_break_length("x", 1), 0u);
+}
+
+// The line end found in blocks, with its lead-byte parity test, against a
+// walk one character at a time, on texts long enough for the block search.
+TEST(VocarScanner, LineEndAgreesWithACharacterWalk) {
+  const std::vector<std::string> units = {"a", "\r", "\n", "\x81", "\x82\xE9", "\x9F", "\xE0", "@", "ア"};
+  std::mt19937 gen(3);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    for (int k = std::uniform_int_distribution<int>(0, 60)(gen); k > 0; --k) {
+      text += units[std::uniform_int_distribution<std::size_t>(0, units.size() - 1)(gen)];
+    }
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+      std::size_t expected = pos;
+      while (expected < text.size() && text[expected] != '\r' && text[expected] != '\n') {
+        expected += sjis_char_length(text, expected);
+      }
+      ASSERT_EQ(find_line_end(text, pos), expected) << "round " << round << " from " << pos;
+      pos = expected + 1;
+    }
+  }
 }
 
 TEST(VocarScanner, VoiceNamesAndCounters) {
