@@ -15,12 +15,14 @@ namespace lumeno::scriptbuilder {
 // of the tail, each moving to the place of the next one, and the last (the
 // tail's first smallest element) lands at position i.
 //
-// 1. Keep only the elements with keys <= k. Elements with greater keys never
-//    change the running minima among the others, and when one of them moves
-//    it only swaps places with them in a way the kept elements' own step
-//    would too: the kept elements go through exactly the exchange sort of
-//    their own subsequence. So the final order of the elements with key k is
-//    what the sort does to the subsequence of keys <= k, where k is largest.
+// 1. Keep only the elements with keys <= k. The running minima of a tail are
+//    some greater elements first, then exactly the running minima of the
+//    kept elements; the last greater one moves into the place of the first
+//    kept one, and each kept one moves on to the place of the next, as in the
+//    kept elements' own step. So the kept elements go through the exchange
+//    sort of their own subsequence, and the final order of the elements with
+//    key k is what the sort does to the subsequence of keys <= k, where k is
+//    the largest.
 // 2. In that subsequence an element with the largest key k moves only when
 //    it stands first in the tail (nothing before it is larger): it then jumps
 //    to the first smaller element after it, behind the k-run that follows it.
@@ -37,7 +39,7 @@ namespace lumeno::scriptbuilder {
 // gap, append the next run" for every run, and rotate by the trailing gap.
 // The rotations and appends are cursor moves and inserts in a cyclic list,
 // laid out by one more Fenwick tree, so the whole order costs O(n log n).
-// The test suite checks it against the literal sort on random keys.
+// The tests check it against the sort itself on random keys.
 
 namespace {
 

@@ -14,7 +14,7 @@ namespace lumeno::scriptbuilder {
 //
 // Files whose names compare equal (one file collected twice under two
 // relative names, or names that differ in letter case only) come in the
-// order that the toolkit's historical exchange sort leaves them in:
+// order that this exchange sort leaves them in:
 //
 //   for i: for j > i: if key[order[i]] > key[order[j]]: swap(order[i], order[j])
 //

@@ -143,6 +143,7 @@ inline void append_parts(std::string& out, std::initializer_list<std::string_vie
   std::size_t at = out.size();
   out.resize(at + total);
   for (std::string_view part : parts) {
+    if (part.empty()) continue;  // its data may be null
     std::memcpy(out.data() + at, part.data(), part.size());
     at += part.size();
   }

@@ -87,8 +87,8 @@ TEST(VocarVoiceText, WideNumbersAreWrittenInFull) {
   EXPECT_EQ(embed(text), expected);
 }
 
-// The voice-embedded text one character at a time, with the literal loops
-// over characters, names and marks, as the procedure reads.
+// The voice-embedded text the plain way: one character at a time, every
+// character, name and mark tried at each line start.
 std::string literal_embed(std::string_view text, const CharacterTable& table, const DialogueMarks& marks,
                           const BuilderSettings& s) {
   VoiceNumbering voices(table, s);
