@@ -69,14 +69,18 @@ class PosixConsole final : public Console {
     sigset_t old;
     pthread_sigmask(SIG_BLOCK, &set, &old);
     std::atomic<bool> done{false};
+    const pthread_t waiting = pthread_self();
     std::thread worker([&] {
       work();
       done.store(true);
+      // Wake the waiting thread now rather than at its next tick; the SIGINT
+      // it takes after `done` is not an interrupt.
+      pthread_kill(waiting, SIGINT);
     });
     // The tick bounds how long a finished run waits to be noticed.
     const timespec tick{0, 5'000'000};
     while (!done.load()) {
-      if (sigtimedwait(&set, nullptr, &tick) == SIGINT) on_interrupt();
+      if (sigtimedwait(&set, nullptr, &tick) == SIGINT && !done.load()) on_interrupt();
     }
     worker.join();
     // An interrupt that came after the last check is dropped, not delivered.

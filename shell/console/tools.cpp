@@ -3,6 +3,7 @@
 #include "divider/divide.h"
 #include "namefinder/namex.h"
 #include "packer/pack.h"
+#include "scriptbuilder/builder_run.h"
 #include "stripper/pruna.h"
 
 namespace lumeno::console {
@@ -10,6 +11,7 @@ namespace lumeno::console {
 namespace {
 
 constexpr ToolEntry kTools[] = {
+    {scriptbuilder::vocar_tool, scriptbuilder::make_vocar_run},
     {stripper::pruna_tool, stripper::make_pruna_run},
     {namefinder::namex_tool, namefinder::make_namex_run},
     {divider::splix_tool, divider::make_splix_run},

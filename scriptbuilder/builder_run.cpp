@@ -1,0 +1,164 @@
+#include "scriptbuilder/builder_run.h"
+
+#include <new>
+#include <optional>
+#include <vector>
+
+#include "scriptbuilder/run_order.h"
+#include "shell/dialogue_marks.h"
+#include "shell/files.h"
+#include "shell/names.h"
+
+namespace lumeno::scriptbuilder {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kOwnNames[] = {kCharacterFile, kScriptFolder, kStaffListFolder, kVoiceTextFolder};
+
+const ToolInfo kTool{
+    .key = "vocar",
+    .program = "Vocar",
+    .caption = "Lumeno Scenify Tool",
+    .settings_file = "Vocar.dat",
+    .int_count = kIntCount,
+    .string_count = kStringCount,
+    .completion_text = "台本化処理が完了しました。",
+    .options_group = "セリフとして認識させる記号",
+    .summary = "voice script builder: numbers dialogue per character, writes voice-embedded text, scripts and staff lists",
+    .settings = builder_setting_defs(),
+    .own_names = kOwnNames,
+};
+
+class VocarRun final : public ToolRun {
+ public:
+  bool prepare_run(AppState& app, std::string& why) override;
+  std::string_view confirmation() const override { return kConfirmation; }
+  int collect_files(RunContext& ctx) override;
+  int run_files(RunContext& ctx) override;
+  void show_completion(RunContext& ctx, int count) override;
+
+ private:
+  int run_phases(RunContext& ctx);
+
+  DialogueMarks marks_;
+  bool overflow_ = false;
+};
+
+bool VocarRun::prepare_run(AppState& app, std::string& why) {
+  const std::string marks_text = app.settings.get_string(kDialogueMarks);
+  std::optional<DialogueMarks> marks = parse_dialogue_marks(marks_text);
+  if (!marks) {
+    why = dialogue_marks_refusal(marks_text);
+    return false;
+  }
+  // A settings file edited by hand may hold a start number the options
+  // dialog would refuse: refuse the run with the dialog's message.
+  const std::string refusal = check_start_number(app.settings.get_string(kStartNumber));
+  if (!refusal.empty()) {
+    why = "start_number: " + names::utf8_from_cp932_lossy(refusal);
+    return false;
+  }
+  marks_ = std::move(*marks);
+  return true;
+}
+
+// Deletes the three output folders of the tool folder. Only real folders:
+// a link of the same name is left alone, and so is whatever it points to.
+void wipe_output_folders(RunContext& ctx) {
+  std::vector<DirEntry> items;
+  if (!ctx.fs.list(ctx.app.home, items)) return;
+  for (std::string_view folder : {kScriptFolder, kStaffListFolder, kVoiceTextFolder}) {
+    const fs::path path = ctx.app.home_path(folder);
+    for (const DirEntry& item : items) {
+      if (item.kind == EntryKind::directory && item.path.filename() == path.filename()) {
+        delete_folder_tree(ctx.fs, item.path);
+        break;
+      }
+    }
+  }
+}
+
+int VocarRun::collect_files(RunContext& ctx) {
+  save_settings(ctx.fs, ctx.app.settings_path(), ctx.app.settings);
+  if (collect_run_files(ctx, *this) != 0) return -1;
+  wipe_output_folders(ctx);
+  return 0;
+}
+
+int VocarRun::run_files(RunContext& ctx) {
+  try {
+    return run_phases(ctx);
+  } catch (const std::bad_alloc&) {
+    ctx.host.message(kMsgNoMemory);
+    return -1;
+  }
+}
+
+int VocarRun::run_phases(RunContext& ctx) {
+  Host& host = ctx.host;
+  host.progress_set_range(1024);
+  // A failed load ends the run: going on would report success over it.
+  const std::optional<CharacterTable> characters = load_character_definitions(ctx.app, ctx.fs, host);
+  if (!characters) return -1;
+  ctx.order = builder_run_order(ctx.files);
+
+  const BuilderSettings settings = read_builder_settings(ctx.app.settings);
+  const DialogueMatcher matcher(*characters, marks_);
+  VoiceNumbering voices(*characters, settings);
+  BuilderRun run{ctx, settings, *characters, matcher, voices};
+
+  auto enabled = [&](const Phase& phase) { return ctx.app.settings.get_int(phase.setting_slot) == 1; };
+  int total = 0;
+  for (const Phase& phase : kPhases) total += enabled(phase) ? 1 : 0;
+  int done = 0;
+  for (const Phase& phase : kPhases) {
+    if (!enabled(phase)) continue;
+    host.progress_set_count_text(phase.progress_text);
+    voices.reset_voice_counters();
+    if (phase.run(run) != 0) return -1;
+    ++done;
+    host.progress_set_position(done * 1024 / total);
+    host.pause_ms(20);
+  }
+  overflow_ = voices.overflow;
+  return ctx.cancelled() ? -1 : 0;
+}
+
+void VocarRun::show_completion(RunContext& ctx, int) {
+  if (overflow_) {
+    overflow_ = false;
+    ctx.host.message(kMsgVoiceOverflow);
+  }
+  ctx.host.completion(ctx.app.texts[kUiCompletion], ctx.app.tool.caption);
+}
+
+}  // namespace
+
+BuilderRun::SourceStatus BuilderRun::read_source(const RunFile& file, std::string& text) const {
+  FileBuffer buffer;
+  buffer.data = std::move(text);
+  if (read_whole_file(ctx.fs, ctx.host, buffer, file.path, true) != kReadOk) return SourceStatus::unreadable;
+  if (buffer.data.size() > kMaxSourceBytes) {
+    ctx.host.message(kMsgSourceTooLarge);
+    ctx.host.request_cancel();
+    return SourceStatus::too_large;
+  }
+  text = std::move(buffer.data);
+  return SourceStatus::ok;
+}
+
+bool BuilderRun::write_output(std::string_view name, std::string_view bytes) const {
+  const fs::path path = ctx.app.home_path(name);
+  create_parent_directories(ctx.fs, path);
+  if (ctx.fs.write(path, bytes)) return true;
+  ctx.host.message(cannot_open_message(names::display_name(path)));
+  ctx.host.request_cancel();
+  return false;
+}
+
+const ToolInfo& vocar_tool() { return kTool; }
+std::unique_ptr<ToolRun> make_vocar_run() { return std::make_unique<VocarRun>(); }
+
+}  // namespace lumeno::scriptbuilder

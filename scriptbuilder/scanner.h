@@ -1,0 +1,211 @@
+// The line scanner every output shares: which line is dialogue, who speaks
+// it, and the voice number it gets.
+//
+// A line is dialogue when it begins with a character's name followed at once
+// by a dialogue mark. Only the first bytes of a line count: leading blanks,
+// comments and commands make a line not dialogue.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scriptbuilder/builder_settings.h"
+#include "scriptbuilder/characters.h"
+#include "shell/dialogue_marks.h"
+#include "shell/sjis.h"
+
+namespace lumeno::scriptbuilder {
+
+struct DialogueMatch {
+  int character = -1;           // index into the character table
+  std::size_t name_length = 0;  // bytes of the name that matched; the mark follows it
+  bool operator==(const DialogueMatch&) const = default;
+};
+
+// Every name + mark of a character table, built once per run. A line is
+// matched in one walk down a trie of those byte strings, however many
+// characters, names and marks there are.
+class DialogueMatcher {
+ public:
+  DialogueMatcher() = default;
+  DialogueMatcher(const CharacterTable& table, const DialogueMarks& marks);
+
+  // The line starting at `pos` of `text`: the first character in table order,
+  // with the first of its names in their order, followed by the first mark in
+  // marks order, whose name + mark the line begins with. Bytes past the end
+  // of the text read as CR LF (a line end), then as nothing that matches.
+  std::optional<DialogueMatch> match(std::string_view text, std::size_t pos) const;
+
+  // Every character whose own names match the line, each with its first
+  // matching name (its names in order, each with the marks in order), in
+  // table order. For outputs that try one character's names at a time.
+  void match_all(std::string_view text, std::size_t pos, std::vector<DialogueMatch>& out) const;
+
+ private:
+  struct Terminal {
+    int character;
+    std::uint32_t rank;  // name index x mark count + mark index: lower is tried first
+    std::uint32_t name_length;
+  };
+  struct Node {
+    std::uint32_t edge_begin = 0;  // into edge_bytes_ / edge_children_
+    std::uint32_t edge_count = 0;
+    std::uint32_t only_child = 0;  // the child when there is exactly one edge
+    unsigned char only_byte = 0;   // ... along this byte
+    std::uint32_t terminal_begin = 0;  // this node's terminals, one a character, by character
+    std::uint32_t terminal_end = 0;
+    // The first terminal in table order on the way from the root to here
+    // (this node included): what a line that leads here matches.
+    std::uint32_t path_best = kNoTerminal;
+  };
+  static constexpr std::uint32_t kNoTerminal = 0xFFFFFFFFu;
+
+  // The child of a node along byte b, or 0.
+  std::uint32_t child(const Node& node, unsigned char b) const {
+    if (node.edge_count == 1) return node.only_byte == b ? node.only_child : 0;
+    if (node.edge_count > 8) return child_of_wide_branch(node, b);
+    for (std::uint32_t k = node.edge_begin; k < node.edge_begin + node.edge_count; ++k) {
+      if (edge_bytes_[k] == b) return edge_children_[k];
+    }
+    return 0;
+  }
+  std::uint32_t child_of_wide_branch(const Node& node, unsigned char b) const;
+  // Calls f(node) for every node on the path the text spells from pos;
+  // returns the last one (0 when the text leaves the root at once).
+  template <class F>
+  std::uint32_t walk(std::string_view text, std::size_t pos, F&& f) const;
+
+  std::vector<Node> nodes_;                  // node 0 is the root
+  std::vector<std::uint32_t> root_edges_;    // child of the root by byte, 0 for none
+  std::vector<unsigned char> edge_bytes_;    // edges of a node are sorted by byte
+  std::vector<std::uint32_t> edge_children_;
+  std::vector<Terminal> terminals_;
+  std::size_t max_depth_ = 0;  // the longest name + mark
+};
+
+namespace scan_detail {
+
+// The first CR or LF byte at or after `from`, or `n`: sixteen bytes at a
+// time with the compiler's portable vectors (SSE2, NEON or plain words).
+inline std::size_t first_break_byte(const char* data, std::size_t from, std::size_t n) {
+  using Bytes = unsigned char __attribute__((vector_size(16)));
+  using Words = std::uint64_t __attribute__((vector_size(16)));
+  std::size_t i = from;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; i + 16 <= n; i += 16) {
+      Bytes v;
+      std::memcpy(&v, data + i, 16);
+      // 0xFF in every byte that is CR or LF, 0 elsewhere.
+      const auto hits = reinterpret_cast<Words>((v == '\r') | (v == '\n'));
+      if (hits[0] != 0) return i + static_cast<std::size_t>(std::countr_zero(hits[0])) / 8;
+      if (hits[1] != 0) return i + 8 + static_cast<std::size_t>(std::countr_zero(hits[1])) / 8;
+    }
+  }
+  while (i < n && data[i] != '\r' && data[i] != '\n') ++i;
+  return i;
+}
+
+}  // namespace scan_detail
+
+// The end of the line starting at `pos`: its first CR or LF, double-byte
+// characters stepped over whole (so a lead byte followed by CR or LF takes
+// it along); the text's size when the line has no end. `pos` must be a
+// character boundary.
+inline std::size_t find_line_end(std::string_view text, std::size_t pos) {
+  const std::size_t n = text.size();
+  const char* data = text.data();
+  std::size_t from = pos;  // a character boundary
+  while (from < n) {
+    const std::size_t at = scan_detail::first_break_byte(data, from, n);
+    if (at == n) return n;
+    // Is that byte the second byte of a double-byte character? Only if the
+    // bytes just before it are lead bytes in odd number: the byte before such
+    // a run ends a character (it cannot start one), so the run pairs up from
+    // its first byte.
+    std::size_t run = 0;
+    while (at - run > from && is_sjis_lead(static_cast<unsigned char>(data[at - run - 1]))) ++run;
+    if (run % 2 == 0) return at;
+    from = at + 1;
+  }
+  return n;  // also for a lead byte that ends the text: it stands alone
+}
+
+// Appends every part in one step.
+inline void append_parts(std::string& out, std::initializer_list<std::string_view> parts) {
+  std::size_t total = 0;
+  for (std::string_view part : parts) total += part.size();
+  std::size_t at = out.size();
+  out.resize(at + total);
+  for (std::string_view part : parts) {
+    if (part.empty()) continue;  // its data may be null
+    std::memcpy(out.data() + at, part.data(), part.size());
+    at += part.size();
+  }
+}
+
+// The length of the line end at `pos`: 2 for CR LF, 1 for a lone CR or LF.
+std::size_t line_break_length(std::string_view text, std::size_t pos);
+
+// "_" + the file's base name (no folder, no extension), ASCII letters upper-cased, + "_".
+std::string name_middle_from_file(std::string_view file_name);
+
+// Voice numbers: one counter a character, and the voice names built from them.
+class VoiceNumbering {
+ public:
+  VoiceNumbering(const CharacterTable& table, const BuilderSettings& settings);
+
+  // Every voiced character's counter back to the start value.
+  void reset_voice_counters();
+
+  // At the start of every file of a pass: the counters start again when
+  // `reset_counters` (the passes that number lines, with reset_per_file on),
+  // and the middle of the voice names comes from the file's name when
+  // second_string_from_file_name is on.
+  void prepare_file(std::string_view file_name, bool reset_counters);
+
+  // The character's next number, which is then used up; -1 for a character
+  // without voice prefix (its lines get no number).
+  std::int64_t take_voice_number(int character) {
+    std::int64_t& counter = counters_[static_cast<std::size_t>(character)];
+    return counter < 0 ? -1 : counter++;
+  }
+  std::int64_t counter(int character) const { return counters_[static_cast<std::size_t>(character)]; }
+  const std::vector<std::int64_t>& counters() const { return counters_; }
+
+  // voice prefix + name middle + the number with at least number_digits
+  // digits (zero-padded; a wider number is written in full).
+  std::string format_voice_name(int character, std::int64_t number) const;
+  void append_voice_name(std::string& out, int character, std::int64_t number) const;
+  // The parts of a voice name, for writers that put more around it: the
+  // number is written into `digits`.
+  std::string_view voice_prefix(int character) const {
+    return table_.characters[static_cast<std::size_t>(character)].voice_prefix;
+  }
+  std::string_view format_number(std::int64_t number, char (&digits)[32]) const;
+
+  // True when the number needs more than number_digits digits.
+  bool exceeds_digits(std::int64_t number) const;
+
+  std::int64_t start_value() const { return start_value_; }
+  int number_digits() const { return digits_; }
+  const std::string& name_middle() const { return name_middle_; }
+
+  // Set by the outputs that test the numbers' width; reported at the end of the run.
+  bool overflow = false;
+
+ private:
+  const CharacterTable& table_;
+  bool middle_from_file_;
+  std::int64_t start_value_ = 0;
+  int digits_ = 0;
+  std::string name_middle_;
+  std::vector<std::int64_t> counters_;
+};
+
+}  // namespace lumeno::scriptbuilder
