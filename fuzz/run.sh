@@ -53,7 +53,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus"
   seeds=$(seed_dir "$name")
   echo "== $name: ${seconds}s"
-  if ! "$out/build/$target" "$corpus" "$seeds" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if ! "$out/build/${name}_fuzz" "$corpus" "$seeds" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
       -artifact_prefix="$out/findings/$name-" -print_final_stats=0 >"$out/$name.log" 2>&1; then
     echo "finding in $name: see $out/$name.log and $out/findings/"
     tail -n 30 "$out/$name.log"
