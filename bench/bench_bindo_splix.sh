@@ -16,21 +16,11 @@ echo "corpus: $files files, $mb MB"
 cat_s=$(best_of 3 cat_all "$corpus/scenario")
 report "cat" "$cat_s" "$cat_s" "$mb"
 
-pack_once() {
+fresh_tree() {
   rm -rf "$work/tree"
   cp -r "$corpus/scenario" "$work/tree"
-  sync
-  local start end
-  start=$(date +%s.%N)
-  "$lumeno" bindo run --home "$work/home" --no-progress "$work/tree" >/dev/null
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
 }
-best=""
-for _ in 1 2 3; do
-  t=$(pack_once)
-  if [ -z "$best" ] || (($(echo "$t < $best" | bc -l))); then best=$t; fi
-done
+best=$(best_fresh 3 fresh_tree "$lumeno" bindo run --home "$work/home" --no-progress "$work/tree")
 report "lumeno bindo run" "$best" "$cat_s" "$mb"
 
 # The packs alone, divided (a fresh copy of them for every run).
@@ -41,20 +31,10 @@ mkdir -p "$work/packs-src"
 done)
 pack_mb=$(du -sb "$work/packs-src" | awk '{print $1 / 1e6}')
 cat_packs=$(best_of 3 cat_all "$work/packs-src")
-split_once() {
+fresh_packs() {
   rm -rf "$work/packs"
   cp -r "$work/packs-src" "$work/packs"
-  sync
-  local start end
-  start=$(date +%s.%N)
-  "$lumeno" splix run --home "$work/home" --no-progress "$work/packs" >/dev/null
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
 }
-best=""
-for _ in 1 2 3; do
-  t=$(split_once)
-  if [ -z "$best" ] || (($(echo "$t < $best" | bc -l))); then best=$t; fi
-done
+best=$(best_fresh 3 fresh_packs "$lumeno" splix run --home "$work/home" --no-progress "$work/packs")
 report "cat (pack files)" "$cat_packs" "$cat_packs" "$pack_mb"
 report "lumeno splix run" "$best" "$cat_packs" "$pack_mb"

@@ -29,6 +29,25 @@ best_of() {
   echo "$best"
 }
 
+# best_fresh N RESET CMD...: like best_of, with RESET (a function) run
+# untimed before every run, for commands that change their input.
+best_fresh() {
+  local n=$1 reset=$2
+  shift 2
+  local best=""
+  for _ in $(seq "$n"); do
+    "$reset"
+    sync
+    local start end t
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s.%N)
+    t=$(echo "$end - $start" | bc -l)
+    if [ -z "$best" ] || (($(echo "$t < $best" | bc -l))); then best=$t; fi
+  done
+  echo "$best"
+}
+
 # cat_all DIR: reads every .txt file of a tree.
 cat_all() { find "$1" -name '*.txt' -print0 | xargs -0 cat >/dev/null; }
 
