@@ -21,9 +21,11 @@ echo "== address and undefined-behaviour sanitizers"
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DLUMENO_WERROR=ON -DLUMENO_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
 
-if command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1; then
-  echo "== Windows cross build (mingw-w64)"
-  scripts/build.sh build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release -DLUMENO_WERROR=ON -DLUMENO_TESTS=OFF
-fi
+echo "== Windows programs: cross build (mingw-w64), package, tests under Wine"
+scripts/windows-deps.sh
+scripts/build.sh build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release -DLUMENO_WERROR=ON -DLUMENO_TESTS=OFF
+cmake --build build-win --target windows_package
+ctest --test-dir build-win --output-on-failure
+echo "screenshots: build-win/screenshots/"
 
 echo "== all tests passed"
