@@ -102,6 +102,14 @@ std::int32_t settings_int(const std::string& bytes, int slot) {
   return static_cast<std::int32_t>(value);
 }
 
+// A text field of the settings file: string `index` after `int_count` ints.
+std::string settings_string(const std::string& bytes, int int_count, int index) {
+  const std::size_t at = 264 + 4 * static_cast<std::size_t>(int_count) + 264 * static_cast<std::size_t>(index);
+  if (bytes.size() < at + 264) return "<missing>";
+  const std::string field = bytes.substr(at, 264);
+  return field.substr(0, field.find('\0'));
+}
+
 // ---------------------------------------------------------------- the tools
 
 struct Tool {
@@ -275,15 +283,19 @@ void check_version_box(App& app, const Tool& tool) {
 
 void check_always_on_top(App& app, const Tool& tool) {
   const std::string name = narrow_name(tool);
+  // Stored in the settings file, the window in the top-most band, the item checked.
+  auto state = [&](bool on) {
+    const bool stored = settings_int(app.settings(), 0) == (on ? 1 : 0);
+    const bool topmost = ((GetWindowLongPtrW(app.main(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0) == on;
+    const bool mark = ((app.menu_state(kAlwaysOnTop) & MF_CHECKED) != 0) == on;
+    return std::wstring(stored ? L"" : L"not stored ") + (topmost ? L"" : L"band wrong ") + (mark ? L"" : L"check mark wrong");
+  };
   app.command(kAlwaysOnTop);
-  const bool stored = wait_until([&] { return settings_int(app.settings(), 0) == 1; }, 5000);
-  const bool topmost = wait_until([&] { return (GetWindowLongPtrW(app.main(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }, 5000);
-  report.check(stored && topmost && (app.menu_state(kAlwaysOnTop) & MF_CHECKED),
-               name + ": always on top checks the item, raises the window and rewrites the settings file");
+  wait_until([&] { return state(true).empty(); }, 10000);
+  report.check(state(true).empty(), name + ": always on top checks the item, raises the window and rewrites the settings file", state(true));
   app.command(kAlwaysOnTop);
-  const bool cleared = wait_until([&] { return settings_int(app.settings(), 0) == 0; }, 5000);
-  const bool normal = wait_until([&] { return (GetWindowLongPtrW(app.main(), GWL_EXSTYLE) & WS_EX_TOPMOST) == 0; }, 5000);
-  report.check(cleared && normal && !(app.menu_state(kAlwaysOnTop) & MF_CHECKED), name + ": toggled again, it is off and stored");
+  wait_until([&] { return state(false).empty(); }, 10000);
+  report.check(state(false).empty(), name + ": toggled again, it is off and stored", state(false));
 }
 
 // The options dialog's frame; the dialog is left open.
@@ -349,6 +361,152 @@ void check_delete_source_option(App& app, const Tool& tool) {
   Sleep(200);
   press(dialog, IDOK);
   report.check(app.gone(dialog) && settings_int(app.settings(), 1) == 1, name + ": defaults then OK store 1");
+}
+
+// A message box of the program showing `text` (plain boxes carry the
+// system's caption, so they are found by their text); it is answered OK.
+bool answer_box_with_text(const App& app, const std::wstring& text) {
+  HWND found = nullptr;
+  wait_until(
+      [&] {
+        for (const TopWindow& w : top_windows(app.pid())) {
+          if (w.class_name == L"#32770" && box_text(w.window) == text) {
+            found = w.window;
+            return true;
+          }
+        }
+        return false;
+      },
+      10000);
+  if (found) press(found, IDOK);
+  return found != nullptr && app.gone(found);
+}
+
+void set_edit(HWND dialog, int id, const std::wstring& text) {
+  SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// Vocar: the start number's checks, the enable rule of the second string,
+// what OK stores, and the hidden check box kept as it was.
+void check_vocar_options(App& app) {
+  HWND dialog = open_options(app, kTools[0]);
+  if (!dialog) return;
+  report.check(checked(dialog, IDC_V_OUTPUT_SCRIPTS) && checked(dialog, IDC_V_VOICE_CR_LF) && !checked(dialog, IDC_V_RESET_PER_FILE) &&
+                   checked(dialog, IDC_V_SECOND_FIXED) && !checked(dialog, IDC_V_SECOND_FROM_FILE),
+               "vocar: the controls show the default settings");
+  report.equal(text_of(GetDlgItem(dialog, IDC_V_START_NUMBER)) + L"," + text_of(GetDlgItem(dialog, IDC_V_SECOND_STRING)) + L"," +
+                   text_of(GetDlgItem(dialog, IDC_V_DIALOGUE_MARKS)) + L"," + text_of(GetDlgItem(dialog, IDC_V_COMMAND_PREFIX)) + L"," +
+                   text_of(GetDlgItem(dialog, IDC_V_COMMAND_SUFFIX)),
+               L"0001,A1_,「/『/（,\\VO(,)", "vocar: the edit boxes show the default texts");
+  report.check(!IsWindowVisible(GetDlgItem(dialog, IDC_V_KEEP_COMMENT_HIDDEN)), "vocar: the reserved check box is not shown");
+  click(dialog, IDC_V_SECOND_FROM_FILE);
+  const bool greyed = !IsWindowEnabled(GetDlgItem(dialog, IDC_V_SECOND_STRING));
+  click(dialog, IDC_V_SECOND_FIXED);
+  report.check(greyed && IsWindowEnabled(GetDlgItem(dialog, IDC_V_SECOND_STRING)), "vocar: the file-name radio greys the second string");
+
+  const std::string before = app.settings();
+  const std::pair<const wchar_t*, const wchar_t*> refused[] = {
+      {L"12a", L"ボイス番号開始値に、0～9の半角数字以外は設定できません。"},
+      {L"   ", L"ボイス番号開始値に、0～9の半角数字以外は設定できません。"},
+      {L"", L"ボイス番号開始値の指定がありません。"},
+      {L"000000000", L"ボイス番号の桁数が多すぎます。8桁以内に抑えてください。"},
+      {L"abcdefghi", L"ボイス番号開始値に、0～9の半角数字以外は設定できません。"},
+  };
+  for (const auto& [text, message] : refused) {
+    set_edit(dialog, IDC_V_START_NUMBER, text);
+    press(dialog, IDOK);
+    report.check(answer_box_with_text(app, message) && IsWindowVisible(dialog) && app.settings() == before,
+                 "vocar: start number \"" + utf8(text) + "\" is refused with its message");
+  }
+  set_edit(dialog, IDC_V_START_NUMBER, L"00000000");
+  set_edit(dialog, IDC_V_SECOND_STRING, L"B2_");
+  click(dialog, IDC_V_SECOND_FROM_FILE);
+  click(dialog, IDC_V_OUTPUT_SCRIPTS);
+  press(dialog, IDOK);
+  const bool closed = app.gone(dialog);
+  const std::string after = app.settings();
+  report.check(closed && after.size() == 2096 && settings_int(after, 11) == 1 && settings_int(after, 2) == 0 && settings_int(after, 91) == 1 &&
+                   settings_string(after, 128, 4) == "00000000" && settings_string(after, 128, 1) == "B2_",
+               "vocar: OK stores eight zeros, the radio, the box and the greyed second string");
+
+  dialog = open_options(app, kTools[0]);
+  if (!dialog) return;
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  report.check(checked(dialog, IDC_V_SECOND_FIXED) && text_of(GetDlgItem(dialog, IDC_V_START_NUMBER)) == L"0001" &&
+                   IsWindowEnabled(GetDlgItem(dialog, IDC_V_SECOND_STRING)),
+               "vocar: the defaults button resets the controls and the enable rule");
+  press(dialog, IDCANCEL);
+  report.check(app.gone(dialog) && app.settings() == after, "vocar: defaults then Cancel leave the settings file alone");
+}
+
+// Pruna: check boxes and the two radio groups against the settings file.
+void check_pruna_options(App& app) {
+  HWND dialog = open_options(app, kTools[1]);
+  if (!dialog) return;
+  report.check(checked(dialog, IDC_P_LINE_COMMENTS) && checked(dialog, IDC_P_BLOCK_COMMENTS) && !checked(dialog, IDC_P_COMMANDS) &&
+                   checked(dialog, IDC_P_STRIP_TARGETS) && checked(dialog, IDC_P_BLANK_EMPTIED) && !checked(dialog, IDC_P_SINGLE_OUTPUT),
+               "pruna: the controls show the default settings");
+  click(dialog, IDC_P_LINE_COMMENTS);
+  click(dialog, IDC_P_COMMANDS);
+  click(dialog, IDC_P_KEEP_TARGETS);
+  click(dialog, IDC_P_BLANK_ALL);
+  click(dialog, IDC_P_SINGLE_OUTPUT);
+  press(dialog, IDOK);
+  const bool closed = app.gone(dialog);
+  std::string after = app.settings();
+  report.check(closed && settings_int(after, 1) == 0 && settings_int(after, 2) == 1 && settings_int(after, 3) == 1 &&
+                   settings_int(after, 4) == 2 && settings_int(after, 5) == 1 && settings_int(after, 6) == 1,
+               "pruna: OK stores the boxes and the radio groups");
+  dialog = open_options(app, kTools[1]);
+  if (!dialog) return;
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  press(dialog, IDOK);
+  app.gone(dialog);
+  after = app.settings();
+  report.check(settings_int(after, 1) == 1 && settings_int(after, 2) == 1 && settings_int(after, 3) == 0 && settings_int(after, 4) == 1 &&
+                   settings_int(after, 5) == 0 && settings_int(after, 6) == 0,
+               "pruna: defaults then OK store the defaults");
+}
+
+// Namex: the empty dialogue marks refused, the slider and its texts, the
+// order radios and the reverse box.
+void check_namex_options(App& app) {
+  HWND dialog = open_options(app, kTools[2]);
+  if (!dialog) return;
+  report.equal(text_of(GetDlgItem(dialog, IDC_N_LENGTH_TEXT)) + L" " + text_of(GetDlgItem(dialog, IDC_N_BYTES_TEXT)), L"最大 16 文字 (32 Byte)",
+               "namex: the slider's texts");
+  const std::string before = app.settings();
+  set_edit(dialog, IDC_N_DIALOGUE_MARKS, L"");
+  press(dialog, IDOK);
+  report.check(answer_box_with_text(app, L"セリフ認識記号の指定がありません。") && IsWindowVisible(dialog) && app.settings() == before,
+               "namex: empty dialogue marks are refused");
+  set_edit(dialog, IDC_N_DIALOGUE_MARKS, L"「");
+  set_edit(dialog, IDC_N_NAME_START, L"＠");
+  HWND slider = GetDlgItem(dialog, IDC_N_LENGTH_SLIDER);
+  SendMessageW(slider, TBM_SETPOS, TRUE, 24);
+  SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(slider));
+  report.equal(text_of(GetDlgItem(dialog, IDC_N_LENGTH_TEXT)) + L" " + text_of(GetDlgItem(dialog, IDC_N_BYTES_TEXT)), L"最大 24 文字 (48 Byte)",
+               "namex: the texts follow the slider");
+  click(dialog, IDC_N_BY_COUNT);
+  click(dialog, IDC_N_REVERSE);
+  press(dialog, IDOK);
+  const bool closed = app.gone(dialog);
+  std::string after = app.settings();
+  report.check(closed && settings_int(after, 1) == 24 && settings_int(after, 2) == 1 && settings_int(after, 3) == 1 &&
+                   settings_string(after, 16, 0) == "「" && settings_string(after, 16, 1) == "＠",
+               "namex: OK stores the fields, the slider, the order and the reverse box");
+  dialog = open_options(app, kTools[2]);
+  if (!dialog) return;
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  press(dialog, IDOK);
+  app.gone(dialog);
+  after = app.settings();
+  report.check(settings_int(after, 1) == 16 && settings_int(after, 2) == 0 && settings_int(after, 3) == 0 &&
+                   settings_string(after, 16, 0) == "「/『/（" && settings_string(after, 16, 1).empty(),
+               "namex: defaults then OK store the defaults");
 }
 
 bool no_dialog_titled(const App& app, const std::wstring& title) {
@@ -533,6 +691,59 @@ void check_splix_runs(const Tool& tool, const std::wstring& work, const std::wst
   long_run.close();
 }
 
+// Vocar: the confirmation (Cancel starts nothing, OK runs), the completion
+// text, and the voice-embedded copy written into the home folder.
+void check_vocar_runs(const Tool& tool, const std::wstring& work, const std::wstring& home) {
+  write_file(home + L"\\キャラ定義.txt", "// prefix,name\r\nERI,エリ\r\n");
+  make_folder(work + L"\\台本");
+  write_file(work + L"\\台本\\01.txt", "エリ「おはよう」\r\n地の文\r\n");
+  App app(tool, home);
+  if (!report.check(app.start({L"台本"}, work), "vocar: starts with a scenario folder")) return;
+  app.command(kConvertAll);
+  std::wstring text;
+  HWND box = app.box(L"確認", text);
+  report.check(text.rfind(L"変換開始してよろしいですか？", 0) == 0, "vocar: convert-all asks first", text);
+  if (box) press(box, IDCANCEL);
+  Sleep(500);
+  report.check(no_dialog_titled(app, L"変換中..."), "vocar: Cancel starts no run");
+  app.command(kConvertAll);
+  box = app.box(L"確認", text);
+  if (box) press(box, IDOK);
+  HWND done = app.box(tool.caption, text, 60000);
+  report.equal(text, L"台本化処理が完了しました。", "vocar: OK runs to the completion message");
+  if (done) press(done, IDOK);
+  report.check(exists(home + L"\\ボイス命令埋込済テキスト"), "vocar: the voice-embedded text is written beside the program");
+  report.check(app.close(), "vocar: closes after the run");
+}
+
+// Pruna: the completion text alone, the output folder and the log.
+void check_pruna_runs(const Tool& tool, const std::wstring& work, const std::wstring& home) {
+  make_folder(work + L"\\原稿");
+  write_file(work + L"\\原稿\\a.txt", "abc//note\r\n");
+  App app(tool, home);
+  if (!report.check(app.start({L"原稿"}, work), "pruna: starts with a folder")) return;
+  app.command(kConvertAll);
+  std::wstring text;
+  HWND done = app.box(tool.caption, text, 60000);
+  report.equal(text, L"処理が完了しました。", "pruna: convert-all shows the completion text alone");
+  if (done) press(done, IDOK);
+  report.check(exists(home + L"\\出力テキスト\\原稿\\a.txt") && exists(home + L"\\log.txt"), "pruna: the output tree and the log are written");
+  report.check(app.close(), "pruna: closes after the run");
+}
+
+// Namex: the completion message and the report beside the program.
+void check_namex_runs(const Tool& tool, const std::wstring& work, const std::wstring& home) {
+  make_folder(work + L"\\会話");
+  write_file(work + L"\\会話\\a.txt", "太郎「あ」\r\n花子「い」\r\n太郎「う」\r\n");
+  App app(tool, home);
+  if (!report.check(app.start({L"会話"}, work), "namex: starts with a folder")) return;
+  const std::wstring text = convert_all(app, tool);
+  report.check(is_completion(text, 1, tool), "namex: convert-all ends with the completion message", text);
+  const std::string output = read_file(home + L"\\output.txt").value_or(std::string());
+  report.check(output.find("[    1個] ,花子\r\n[    2個] ,太郎\r\n") == 0, "namex: the report lists the names in name order", shown(output));
+  report.check(app.close(), "namex: closes after the run");
+}
+
 constexpr std::string_view kEnglish =
     "&File\r\n&Edit\r\n&View\r\n&Tools\r\n&Help\r\nConvert &all...\r\nConvert &selected...\r\nE&xit\r\n&Delete selected\r\n"
     "Delete &unselected\r\n&Clear the list\r\nAlways on &top\r\n&Language\r\n&Options...\r\n&About...\r\nName\r\nSize\r\nType\r\n"
@@ -564,7 +775,11 @@ int run(const Tool& tool, const std::wstring& program, const std::wstring& work,
     check_version_box(app, tool);
     check_always_on_top(app, tool);
     check_options_frame(app, tool, shots);
-    if (std::wstring(tool.key) == L"bindo" || std::wstring(tool.key) == L"splix") check_delete_source_option(app, tool);
+    const std::wstring key = tool.key;
+    if (key == L"bindo" || key == L"splix") check_delete_source_option(app, tool);
+    if (key == L"vocar") check_vocar_options(app);
+    if (key == L"pruna") check_pruna_options(app);
+    if (key == L"namex") check_namex_options(app);
     check_removals(app, tool);
     check_second_start(app, tool, work);
     check_close(app, tool);
@@ -590,6 +805,9 @@ int run(const Tool& tool, const std::wstring& program, const std::wstring& work,
 
   if (std::wstring(tool.key) == L"bindo") check_bindo_runs(tool, work, home, shots);
   if (std::wstring(tool.key) == L"splix") check_splix_runs(tool, work, home, shots);
+  if (std::wstring(tool.key) == L"vocar") check_vocar_runs(tool, work, home);
+  if (std::wstring(tool.key) == L"pruna") check_pruna_runs(tool, work, home);
+  if (std::wstring(tool.key) == L"namex") check_namex_runs(tool, work, home);
 
   return 0;
 }

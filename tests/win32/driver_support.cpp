@@ -204,6 +204,11 @@ std::wstring ListViewReader::heading(int column) const {
 }
 
 bool screenshot(const std::vector<HWND>& windows, const std::wstring& path) {
+  // Let every window finish painting first.
+  for (HWND window : windows) {
+    if (window) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  }
+  Sleep(400);
   RECT area{};
   bool first = true;
   for (HWND window : windows) {
