@@ -259,6 +259,25 @@ void check_selection(App& app, const Tool& tool, const std::wstring& shots) {
   report.check(app.status_becomes(L"2 個のオブジェクト"), name + ": clearing the selection shows the count again", app.status());
 }
 
+// The list fills the client area above the status bar, at any size.
+void check_layout(App& app, const Tool& tool) {
+  const std::string name = narrow_name(tool);
+  auto fits = [&] {
+    RECT client{}, list{}, status{};
+    GetClientRect(app.main(), &client);
+    GetWindowRect(app.list(), &list);
+    GetWindowRect(FindWindowExW(app.main(), nullptr, STATUSCLASSNAMEW, nullptr), &status);
+    return list.right - list.left == client.right && list.bottom == status.top && status.bottom - list.top == client.bottom;
+  };
+  RECT window{};
+  GetWindowRect(app.main(), &window);
+  report.check(window.right - window.left == 400 && window.bottom - window.top == 300 && fits(), name + ": a 400 x 300 window, the list filling it");
+  SetWindowPos(app.main(), nullptr, 0, 0, 640, 420, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  report.check(wait_until(fits, 5000), name + ": after a resize the list still fills it");
+  SetWindowPos(app.main(), nullptr, window.left, window.top, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+  wait_until(fits, 5000);
+}
+
 void check_version_box(App& app, const Tool& tool) {
   const std::string name = narrow_name(tool);
   app.rows().select(0, true);
@@ -614,7 +633,7 @@ bool is_completion(const std::wstring& text, int count, const Tool& tool) {
 // Cancel during a long run: the first press greys the button and retitles
 // the dialog; the run ends with the abort message and no completion; the
 // next run starts with the flag clear. The progress dialog is photographed.
-void check_cancel(App& app, const Tool& tool, const std::wstring& shots) {
+void check_cancel(App& app, const Tool& tool, const std::wstring& shots, bool by_escape) {
   const std::string name = narrow_name(tool);
   app.command(kConvertAll);
   HWND progress = app.dialog(L"変換中...", 20000);
@@ -623,11 +642,20 @@ void check_cancel(App& app, const Tool& tool, const std::wstring& shots) {
   report.check(screenshot({app.main(), progress}, shots + L"\\" + tool.program + L"-progress.bmp"), name + ": screenshot of the progress dialog");
   report.equal(text_of(GetDlgItem(progress, IDCANCEL)), L"キャンセル", name + ": the Cancel button");
   report.check(IsWindowEnabled(GetDlgItem(progress, IDCANCEL)) != FALSE, name + ": Cancel is enabled during the run");
-  PostMessageW(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  // Pressed twice: the second press finds the button greyed and does nothing more.
+  for (int press_count = 0; press_count < 2; ++press_count) {
+    if (by_escape) {
+      HWND focus = GetDlgItem(progress, IDCANCEL);
+      PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+      PostMessageW(focus, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0010001u));
+    } else {
+      PostMessageW(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(progress, IDCANCEL)));
+    }
+  }
   std::wstring text;
   HWND box = app.box(tool.caption, text, 60000);
   report.check(text_of(progress) == L"変換中...[キャンセル中、しばらくお待ちください]" && !IsWindowEnabled(GetDlgItem(progress, IDCANCEL)),
-               name + ": Cancel greys the button and retitles the dialog", text_of(progress));
+               name + (by_escape ? ": Escape" : ": Cancel") + " greys the button and retitles the dialog", text_of(progress));
   report.equal(text, L"処理を中断しました。", name + ": a cancelled run ends with the abort message");
   if (box) {
     report.check(GetWindow(box, GW_OWNER) == progress, name + ": the abort message is owned by the progress dialog");
@@ -662,7 +690,7 @@ void check_bindo_runs(const Tool& tool, const std::wstring& work, const std::wst
   for (int i = 0; i < 4000; ++i) write_file(many + L"\\f" + std::to_wstring(10000 + i) + L".txt", body);
   App long_run(tool, home);
   if (!report.check(long_run.start({L"many"}, work), "bindo: starts with a large folder")) return;
-  check_cancel(long_run, tool, shots);
+  check_cancel(long_run, tool, shots, true);
   long_run.close();
 }
 
@@ -687,7 +715,7 @@ void check_splix_runs(const Tool& tool, const std::wstring& work, const std::wst
   }
   App long_run(tool, home);
   if (!report.check(long_run.start({L"many"}, work), "splix: starts with a large folder")) return;
-  check_cancel(long_run, tool, shots);
+  check_cancel(long_run, tool, shots, false);
   long_run.close();
 }
 
@@ -772,6 +800,7 @@ int run(const Tool& tool, const std::wstring& program, const std::wstring& work,
     if (!report.check(app.start({L"シナリオ", L"one.txt", L"two.doc"}, work), name + ": starts with paths on its command line")) return 1;
     check_start_and_list(app, tool, work);
     check_selection(app, tool, shots);
+    check_layout(app, tool);
     check_version_box(app, tool);
     check_always_on_top(app, tool);
     check_options_frame(app, tool, shots);
@@ -791,11 +820,16 @@ int run(const Tool& tool, const std::wstring& program, const std::wstring& work,
     App app(tool, home);
     if (report.check(app.start({L"one.txt"}, work), name + ": starts with a language file present")) {
       check_language_switch(app, tool);
+      app.command(kAlwaysOnTop);
+      wait_until([&] { return settings_int(app.settings(), 0) == 1; }, 5000);
       app.close();
     }
     App again(tool, home);
     if (report.check(again.start({}, work), name + ": restarts")) {
       report.equal(again.rows().heading(0), L"Name", name + ": the stored language is loaded at start-up");
+      report.check(wait_until([&] { return (GetWindowLongPtrW(again.main(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }, 5000) &&
+                       (again.menu_state(kAlwaysOnTop) & MF_CHECKED),
+                   name + ": always on top is applied at start-up");
       again.close();
     }
     DeleteFileW((home + L"\\languages\\English.lng").c_str());
