@@ -575,6 +575,13 @@ void check_second_start(App& app, const Tool& tool, const std::wstring& work) {
   report.check(ended && code == 0, name + ": a second start of the same program file ends at once", L"exit " + std::to_wstring(code));
   report.check(app.process().running(), name + ": the first copy keeps running");
   report.check(wait_until([&] { return IsIconic(app.main()) == FALSE; }, 5000), name + ": the first copy is restored");
+
+  // A copy of the program in another folder is another program file.
+  const std::wstring other_home = work + L"\\other-home";
+  make_folder(other_home);
+  CopyFileW(app.exe().c_str(), (other_home + L"\\" + tool.program).c_str(), FALSE);
+  App other(tool, other_home);
+  report.check(other.start({}, work) && app.process().running() && other.close(), name + ": the same program in another folder runs beside it");
 }
 
 void check_close(App& app, const Tool& tool) {
