@@ -140,7 +140,9 @@ std::optional<int> Cli::parse_options(const std::vector<std::string>& args, std:
 }
 
 fs::path Cli::absolute(const std::string& utf8) const {
-  fs::path p = fs::path(utf8);
+  // The argument is UTF-8 on every platform; a path made from a plain
+  // std::string would take the system's code page on Windows.
+  fs::path p = fs::path(std::u8string(utf8.begin(), utf8.end()));
   if (p.is_relative()) p = cwd_ / p;
   p = p.lexically_normal();
   // "dir/" names the folder "dir": drop a trailing separator (not a root's).

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what the Windows programs need to be built and tested here, when
+# it is missing: the mingw-w64 cross compiler, Wine, Xvfb, ImageMagick (the
+# screenshots) and a Japanese font for Wine. Debian packages, as root.
+set -euo pipefail
+
+need=()
+have() { command -v "$1" >/dev/null 2>&1; }
+have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
+have x86_64-w64-mingw32-windres || need+=(binutils-mingw-w64-x86-64)
+[ -x /usr/lib/wine/wine64 ] || have wine64 || need+=(wine wine64)
+ls /usr/share/wine/fonts/marlett* >/dev/null 2>&1 || need+=(fonts-wine)
+have Xvfb || need+=(xvfb)
+have xauth || need+=(xauth)
+have convert || need+=(imagemagick)
+fc-list 2>/dev/null | grep -qi ipagothic || need+=(fonts-ipafont-gothic)
+[ ${#need[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" != 0 ] || ! have apt-get; then
+  echo "missing for the Windows programs: ${need[*]} (install them, or run as root with apt-get)" >&2
+  exit 1
+fi
+echo "== installing ${need[*]}"
+export DEBIAN_FRONTEND=noninteractive
+install() { apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null; }
+install || { apt-get update -q >/dev/null && install; }

@@ -1,0 +1,22 @@
+// The entry of every desktop program: start-up, the single-instance rule
+// per program file, the main loop and shut-down.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace lumeno::win32 {
+
+// Runs the program of the tool `tool_key` ("bindo") and returns its exit
+// code (always 0).
+int run_program(HINSTANCE instance, int show_mode, std::string_view tool_key);
+
+// The name of one program file's running copy: the module path with ASCII
+// letters lower-cased and every "\" made ":". It names the main window's
+// class and the instance lock; a very long path is shortened with a hash of
+// the whole so that it fits the system's limits.
+std::wstring instance_name(std::wstring module_path);
+
+}  // namespace lumeno::win32

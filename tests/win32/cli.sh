@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# The command-line program for Windows under Wine, end to end, with Japanese
+# file and folder names: tests/win32/cli.sh BUILD_DIR
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$(cd "$1" && pwd)
+. "$here/wine_env.sh"
+wine_start "$build" || exit 1
+trap wine_stop EXIT
+
+exe="$build/shell/console/lumeno.exe"
+work="$build/win32-test-work/cli"
+rm -rf "$work"
+mkdir -p "$work/ホーム"
+cp -r "$root/example/scenario" "$work/シナリオ"
+cd "$work"
+
+passed=0
+failed=0
+check() {  # check NAME COMMAND...: passes when the command succeeds
+  local name=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1)); echo "[ OK ] $name"
+  else
+    failed=$((failed + 1)); echo "[FAIL] $name"
+  fi
+}
+# lumeno ARGS...: runs the program; status in $rc, streams in out.txt, err.txt.
+lumeno() {
+  "$WINE" "$exe" "$@" >out.txt 2>err.txt
+  rc=$?
+}
+cp932() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
+
+lumeno --version
+check "--version" test "$rc:$(cat out.txt)" = "0:lumeno 0.405"
+
+# Pack the example scenario (folders 第1章, 第2章, 第1章/おまけ) from a home
+# folder with a Japanese name.
+lumeno bindo run --home ホーム --no-progress シナリオ
+check "bindo run exits 0" test "$rc" = 0
+check "bindo run prints the completion message on stdout (UTF-8)" \
+  grep -qx '5 個のファイルを変換しました。' out.txt
+check "the elapsed time follows" grep -q '^処理時間  [0-9]* 秒\.$' out.txt
+check "nothing on stderr" test ! -s err.txt
+check "one pack file per folder, named after it" test -f シナリオ/シナリオ.txt -a -f シナリオ/第1章/第1章.txt \
+  -a -f シナリオ/第1章/おまけ/おまけ.txt -a -f シナリオ/第2章/第2章.txt
+check "the settings file is in the home folder" test "$(stat -c %s ホーム/Bindo.dat)" = 328
+check "the sources were deleted" test ! -e シナリオ/prologue.txt -a ! -e シナリオ/第1章/ch1_01.txt
+
+# Divide them back: every file returns under its own name.
+lumeno splix run --home ホーム --no-progress シナリオ
+check "splix run exits 0" test "$rc" = 0
+check "splix counts the four pack files" grep -qx '4 個のファイルを変換しました。' out.txt
+check "every file came back byte for byte (CR LF line ends, packer's trailer)" python3 - "$root/example/scenario" シナリオ <<'PY'
+import os, sys
+src, out = sys.argv[1], sys.argv[2]
+
+def packed(data):
+    res, i, n = bytearray(), 0, len(data)
+    while i < n:
+        c = data[i]
+        if c == 13:
+            res += b"\r\n"; i += 2 if i + 1 < n and data[i + 1] == 10 else 1
+        elif c == 10:
+            res += b"\r\n"; i += 1
+        elif (0x81 <= c <= 0x9F or 0xE0 <= c <= 0xFC) and i + 1 < n:
+            res += data[i:i + 2]; i += 2
+        else:
+            res.append(c); i += 1
+    return bytes((res + b"\r\n").lstrip(b"\r\n"))
+
+bad = 0
+for folder, _, files in os.walk(src):
+    for name in files:
+        rel = os.path.relpath(os.path.join(folder, name), src)
+        parent = os.path.dirname(rel)
+        pack = os.path.basename(parent) if parent else os.path.basename(out)
+        back = os.path.join(out, parent, pack, name)
+        with open(os.path.join(folder, name), "rb") as f:
+            want = packed(f.read())
+        try:
+            with open(back, "rb") as f:
+                got = f.read()
+        except OSError:
+            print("  missing:", back); bad += 1; continue
+        if got != want:
+            print("  differs:", back); bad += 1
+sys.exit(1 if bad else 0)
+PY
+
+# Settings in the terminal's encoding, stored as CP932; the language file
+# named must exist for the name to stay in force.
+mkdir -p ホーム/languages && cp932 'ファイル(&F)' > ホーム/languages/日本語.lng
+lumeno bindo config --home ホーム language_name=日本語.lng delete_source=0
+check "config stores a Japanese value" test "$rc" = 0
+check "the value is CP932 in the settings file" test "$(head -c 10 ホーム/Bindo.dat | od -An -tx1 | tr -d ' \n')" = \
+  "$(cp932 '日本語.lng' | od -An -tx1 | tr -d ' \n')"
+lumeno bindo config --home ホーム language_name
+check "config shows it back in UTF-8" test "$(cat out.txt)" = "日本語.lng"
+lumeno bindo config --home ホーム delete_source=2
+check "a bad value is a usage error" test "$rc" = 2
+
+# Usage errors and names CP932 cannot write.
+lumeno bindo run --home ホーム ない.txt
+check "a missing path is a usage error naming it" test "$rc" = 2 -a -n "$(grep 'ない.txt' err.txt)"
+mkdir -p 한글 && printf 'x' > 한글/a.txt
+lumeno bindo run --home ホーム --no-progress 한글
+check "a dropped name CP932 cannot write is refused with a message" test "$rc" -ne 0 -a -s err.txt -a ! -e 한글/한글.txt
+mkdir -p mixed && printf 'x' > mixed/한.txt && printf 'y' > mixed/b.txt
+lumeno bindo run --home ホーム --no-progress mixed
+check "a name found in a folder that CP932 cannot write stops the run with a message" \
+  test "$rc" = 1 -a -s err.txt -a ! -e mixed/mixed.txt -a -e mixed/b.txt
+
+# On a console the text goes through the console's wide API.
+mkdir -p 一 && printf 'x\r\n' > 一/二.txt
+script -qec "\"$WINE\" \"$exe\" bindo run --home ホーム 一" /dev/null >console.txt 2>&1
+check "on a console Japanese prints correctly" grep -q '1 個のファイルを変換しました。' console.txt
+check "the console run packed its folder" test -f 一/一.txt
+
+echo "lumeno.exe: $passed passed, $failed failed"
+[ "$failed" = 0 ]

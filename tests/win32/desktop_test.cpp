@@ -1,0 +1,884 @@
+// Drives one desktop program under test from outside, as a user would:
+// starts it with paths on its command line, reads its list and status bar,
+// checks the menu states, works its dialogs, runs conversions to the
+// completion message, cancels a long run, and takes screenshots.
+//
+//   desktop_test.exe TOOL PROGRAM WORK SHOTS
+//
+// TOOL is the tool's key (bindo), PROGRAM the built program, WORK an empty
+// folder for the test's files, SHOTS the folder for the screenshots (BMP).
+// Prints one line per check and "N passed, M failed"; exit status 1 when a
+// check failed.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "resources/resource.h"
+#include "tests/win32/driver_support.h"
+
+namespace lumeno::win32_test {
+namespace {
+
+// ---------------------------------------------------------------- report
+
+struct Report {
+  int passed = 0;
+  int failed = 0;
+
+  bool check(bool ok, const std::string& name, const std::wstring& detail = {}) {
+    if (ok) {
+      ++passed;
+      std::printf("[ OK ] %s\n", name.c_str());
+    } else {
+      ++failed;
+      std::printf("[FAIL] %s%s%s\n", name.c_str(), detail.empty() ? "" : ": ", utf8(detail).c_str());
+    }
+    std::fflush(stdout);
+    return ok;
+  }
+  bool equal(const std::wstring& got, const std::wstring& want, const std::string& name) {
+    return check(got == want, name, L"got \"" + got + L"\", want \"" + want + L"\"");
+  }
+};
+
+Report report;
+
+// ---------------------------------------------------------------- files
+
+bool write_file(const std::wstring& path, std::string_view bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == bytes.size();
+}
+
+std::optional<std::string> read_file(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void make_folder(const std::wstring& path) {
+  for (std::size_t i = 3; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == L'\\') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+  }
+}
+
+// CP932 bytes as UTF-16, for readable failure messages.
+std::wstring shown(std::string_view cp932) {
+  std::wstring out;
+  const int n = MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
+  out.resize(static_cast<std::size_t>(n));
+  MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), out.data(), n);
+  return out;
+}
+
+bool file_is(const std::wstring& path, std::string_view want, const std::string& name) {
+  const auto got = read_file(path);
+  if (!got) return report.check(false, name, L"missing: " + path);
+  return report.check(*got == want, name, L"got \"" + shown(*got) + L"\", want \"" + shown(want) + L"\"");
+}
+
+std::int32_t settings_int(const std::string& bytes, int slot) {
+  const std::size_t at = 264 + 4 * static_cast<std::size_t>(slot);
+  if (bytes.size() < at + 4) return -1;
+  std::uint32_t value = 0;
+  for (int k = 3; k >= 0; --k) value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(k)]);
+  return static_cast<std::int32_t>(value);
+}
+
+// A text field of the settings file: string `index` after `int_count` ints.
+std::string settings_string(const std::string& bytes, int int_count, int index) {
+  const std::size_t at = 264 + 4 * static_cast<std::size_t>(int_count) + 264 * static_cast<std::size_t>(index);
+  if (bytes.size() < at + 264) return "<missing>";
+  const std::string field = bytes.substr(at, 264);
+  return field.substr(0, field.find('\0'));
+}
+
+// ---------------------------------------------------------------- the tools
+
+struct Tool {
+  const wchar_t* key;
+  const wchar_t* program;
+  const wchar_t* caption;
+  const wchar_t* settings_file;
+  std::size_t settings_size;
+  const wchar_t* completion;   // UI text 38
+  const wchar_t* group_label;  // UI text 45; null without a group
+  int version_text;            // control of the version box's text
+};
+
+const Tool kTools[] = {
+    {L"vocar", L"Vocar.exe", L"Lumeno Scenify Tool", L"Vocar.dat", 2096, L"台本化処理が完了しました。", L"セリフとして認識させる記号",
+     IDC_VOCAR_VERSION_TEXT},
+    {L"pruna", L"Pruna.exe", L"Lumeno Thinout Tool", L"Pruna.dat", 328, L"処理が完了しました。", nullptr, IDC_VERSION_TEXT},
+    {L"namex", L"Namex.exe", L"Lumeno Character Name Finder", L"Namex.dat", 856, L"個のファイルを変換しました。", L"セリフ認識記号",
+     IDC_VERSION_TEXT},
+    {L"splix", L"Splix.exe", L"Lumeno Text Divide Tool", L"Splix.dat", 328, L"個のファイルを変換しました。", L"置換処理", IDC_VERSION_TEXT},
+    {L"bindo", L"Bindo.exe", L"Lumeno Text Pack Tool", L"Bindo.dat", 328, L"個のファイルを変換しました。", L"置換処理", IDC_VERSION_TEXT},
+};
+
+constexpr std::string_view kMarker = "////≪≪■■";
+
+// ---------------------------------------------------------------- the program
+
+// One running copy of the program under test, with its windows.
+class App {
+ public:
+  App(const Tool& tool, std::wstring home) : tool_(tool), home_(std::move(home)) {}
+
+  bool start(const std::vector<std::wstring>& args, const std::wstring& folder) {
+    if (!process_.start(exe(), args, folder)) return false;
+    main_ = find_window(process_.id(), tool_.caption, {}, 20000);
+    return main_ && find_children();
+  }
+
+  // The list view and the status bar (a language switch makes a new list view).
+  bool find_children() {
+    list_ = FindWindowExW(main_, nullptr, WC_LISTVIEWW, nullptr);
+    status_ = FindWindowExW(main_, nullptr, STATUSCLASSNAMEW, nullptr);
+    reader_.emplace(process_.id(), list_);
+    return list_ && status_;
+  }
+
+  std::wstring exe() const { return home_ + L"\\" + tool_.program; }
+  std::wstring settings_path() const { return home_ + L"\\" + tool_.settings_file; }
+  std::string settings() const { return read_file(settings_path()).value_or(std::string()); }
+
+  DWORD pid() const { return process_.id(); }
+  HWND main() const { return main_; }
+  HWND list() const { return list_; }
+  const ListViewReader& rows() const { return *reader_; }
+  Process& process() { return process_; }
+
+  std::wstring status() const { return text_of(status_); }
+  bool status_becomes(const std::wstring& want) const {
+    return wait_until([&] { return status() == want; }, 5000);
+  }
+
+  // The state of a menu item as the program reports it.
+  UINT menu_state(int command) const {
+    static const UINT query = RegisterWindowMessageW(L"Lumeno.MenuItemState");
+    return static_cast<UINT>(SendMessageW(main_, query, static_cast<WPARAM>(command), 0));
+  }
+  bool enabled(int command) const { return (menu_state(command) & (MF_GRAYED | MF_DISABLED)) == 0; }
+
+  void command(int id) const { PostMessageW(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+  HWND dialog(const std::wstring& title, int timeout_ms = 10000) const { return find_dialog(process_.id(), title, timeout_ms); }
+  // A message box with the caption, and its text.
+  HWND box(const std::wstring& caption, std::wstring& text, int timeout_ms = 20000) const {
+    HWND found = dialog(caption, timeout_ms);
+    text = found ? box_text(found) : std::wstring();
+    return found;
+  }
+  bool gone(HWND window, int timeout_ms = 10000) const {
+    return wait_until([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeout_ms);
+  }
+
+  // Closes the main window and waits for the end.
+  bool close() {
+    PostMessageW(main_, WM_CLOSE, 0, 0);
+    DWORD code = 1;
+    return process_.wait_exit(20000, code) && code == 0;
+  }
+
+ private:
+  const Tool& tool_;
+  std::wstring home_;
+  Process process_;
+  HWND main_ = nullptr;
+  HWND list_ = nullptr;
+  HWND status_ = nullptr;
+  std::optional<ListViewReader> reader_;
+};
+
+std::string narrow_name(const Tool& tool) { return utf8(tool.key); }
+
+// ---------------------------------------------------------------- frame checks
+
+constexpr int kConvertAll = 5, kConvertSelected = 6, kExit = 7, kDeleteSelected = 8, kDeleteUnselected = 9, kClear = 10,
+              kAlwaysOnTop = 11, kOptions = 13, kVersion = 14;
+
+void check_menu_states(const App& app, bool any, bool selection, const std::string& situation) {
+  const bool ok = app.enabled(kConvertAll) == any && app.enabled(kConvertSelected) == (any && selection) &&
+                  app.enabled(kClear) == any && app.enabled(kDeleteSelected) == selection && app.enabled(kDeleteUnselected) == selection &&
+                  app.enabled(kExit) && app.enabled(kAlwaysOnTop) && app.enabled(kOptions) && app.enabled(kVersion);
+  std::wstring states;
+  for (int id : {kConvertAll, kConvertSelected, kDeleteSelected, kDeleteUnselected, kClear}) {
+    states += std::to_wstring(id) + (app.enabled(id) ? L" on  " : L" off  ");
+  }
+  report.check(ok, "menu states " + situation, states);
+}
+
+void check_start_and_list(App& app, const Tool& tool, const std::wstring& work) {
+  const std::string name = narrow_name(tool);
+  const auto rows = app.rows().rows();
+  const std::vector<std::vector<std::wstring>> want = {
+      {L"one.txt", L"2 KB", L"ファイル", work + L"\\one.txt"},
+      {L"シナリオ", L"---", L"フォルダ", work + L"\\シナリオ"},
+  };
+  std::wstring got;
+  for (const auto& row : rows) {
+    for (const auto& cell : row) got += cell + L" | ";
+    got += L"; ";
+  }
+  report.check(rows == want, name + ": command-line paths are one drop (newest on top, .doc skipped)", got);
+  report.equal(app.status(), L"2 個のオブジェクト", name + ": status text counts the entries");
+  report.equal(app.rows().heading(0) + L"," + app.rows().heading(1) + L"," + app.rows().heading(2) + L"," + app.rows().heading(3),
+               L"名前,サイズ,種類,フルパス", name + ": column headings");
+  const std::string settings = app.settings();
+  report.check(settings.size() == tool.settings_size && settings.compare(0, 13, std::string("Japanese.lng\0", 13)) == 0 &&
+                   settings_int(settings, 0) == 0,
+               name + ": first start writes the default settings file", L"size " + std::to_wstring(settings.size()));
+}
+
+void check_selection(App& app, const Tool& tool, const std::wstring& shots) {
+  const std::string name = narrow_name(tool);
+  check_menu_states(app, true, false, "with entries and no selection");
+  app.rows().select(0, true);
+  report.check(app.status_becomes(L"1 個のオブジェクトを選択"), name + ": selecting shows the selected count", app.status());
+  check_menu_states(app, true, true, "with a selection");
+  report.check(screenshot({app.main()}, shots + L"\\" + tool.program + L"-main.bmp"), name + ": screenshot of the main window");
+  app.rows().select(0, false);
+  report.check(app.status_becomes(L"2 個のオブジェクト"), name + ": clearing the selection shows the count again", app.status());
+}
+
+// The list fills the client area above the status bar, at any size.
+void check_layout(App& app, const Tool& tool) {
+  const std::string name = narrow_name(tool);
+  auto fits = [&] {
+    RECT client{}, list{}, status{};
+    GetClientRect(app.main(), &client);
+    GetWindowRect(app.list(), &list);
+    GetWindowRect(FindWindowExW(app.main(), nullptr, STATUSCLASSNAMEW, nullptr), &status);
+    return list.right - list.left == client.right && list.bottom == status.top && status.bottom - list.top == client.bottom;
+  };
+  RECT window{};
+  GetWindowRect(app.main(), &window);
+  report.check(window.right - window.left == 400 && window.bottom - window.top == 300 && fits(), name + ": a 400 x 300 window, the list filling it");
+  SetWindowPos(app.main(), nullptr, 0, 0, 640, 420, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  report.check(wait_until(fits, 5000), name + ": after a resize the list still fills it");
+  SetWindowPos(app.main(), nullptr, window.left, window.top, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+  wait_until(fits, 5000);
+}
+
+void check_version_box(App& app, const Tool& tool) {
+  const std::string name = narrow_name(tool);
+  app.rows().select(0, true);
+  app.command(kVersion);
+  HWND box = app.dialog(L"バージョン情報");
+  if (!report.check(box != nullptr, name + ": the version box opens")) return;
+  report.equal(text_of(GetDlgItem(box, tool.version_text)), std::wstring(tool.caption) + L"\r\nVer 0.405\r\n\r\nLumeno scenario tools",
+               name + ": version box text");
+  report.equal(text_of(GetDlgItem(box, IDOK)), L"OK", name + ": version box button");
+  // Escape does not close it; a Delete pressed inside it does not reach the list.
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+  PostMessageW(GetDlgItem(box, IDOK), WM_KEYDOWN, VK_DELETE, 0);
+  PostMessageW(GetDlgItem(box, IDOK), WM_KEYUP, VK_DELETE, 0);
+  Sleep(300);
+  report.check(IsWindowVisible(box) != FALSE, name + ": Escape leaves the version box open");
+  press(box, IDOK);
+  report.check(app.gone(box), name + ": OK closes the version box");
+  Sleep(200);
+  report.check(app.rows().count() == 2, name + ": a Delete inside the version box leaves the list alone");
+  app.rows().select(0, false);
+}
+
+void check_always_on_top(App& app, const Tool& tool) {
+  const std::string name = narrow_name(tool);
+  // Stored in the settings file, the window in the top-most band, the item checked.
+  auto state = [&](bool on) {
+    const bool stored = settings_int(app.settings(), 0) == (on ? 1 : 0);
+    const bool topmost = ((GetWindowLongPtrW(app.main(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0) == on;
+    const bool mark = ((app.menu_state(kAlwaysOnTop) & MF_CHECKED) != 0) == on;
+    return std::wstring(stored ? L"" : L"not stored ") + (topmost ? L"" : L"band wrong ") + (mark ? L"" : L"check mark wrong");
+  };
+  app.command(kAlwaysOnTop);
+  wait_until([&] { return state(true).empty(); }, 10000);
+  report.check(state(true).empty(), name + ": always on top checks the item, raises the window and rewrites the settings file", state(true));
+  app.command(kAlwaysOnTop);
+  wait_until([&] { return state(false).empty(); }, 10000);
+  report.check(state(false).empty(), name + ": toggled again, it is off and stored", state(false));
+}
+
+// The options dialog's frame; the dialog is left open.
+HWND open_options(App& app, const Tool& tool) {
+  app.command(kOptions);
+  HWND dialog = app.dialog(L"オプション");
+  if (!report.check(dialog != nullptr, narrow_name(tool) + ": the options dialog opens")) return nullptr;
+  return dialog;
+}
+
+void check_options_frame(App& app, const Tool& tool, const std::wstring& shots) {
+  const std::string name = narrow_name(tool);
+  HWND dialog = open_options(app, tool);
+  if (!dialog) return;
+  std::wstring texts = text_of(GetDlgItem(dialog, IDOK)) + L"," + text_of(GetDlgItem(dialog, IDCANCEL)) + L"," +
+                       text_of(GetDlgItem(dialog, IDC_DEFAULTS));
+  report.equal(texts, L"OK,キャンセル,デフォルト", name + ": options dialog buttons");
+  if (tool.group_label) {
+    const int group = std::wstring(tool.key) == L"vocar"   ? IDC_V_GROUP_MARKS
+                      : std::wstring(tool.key) == L"namex" ? IDC_N_GROUP_MARKS
+                                                           : IDC_OPTIONS_GROUP;
+    report.equal(text_of(GetDlgItem(dialog, group)), tool.group_label, name + ": options group label");
+  }
+  report.check(screenshot({app.main(), dialog}, shots + L"\\" + tool.program + L"-options.bmp"), name + ": screenshot of the options dialog");
+  // Defaults, then the close box: nothing is stored.
+  const std::string before = app.settings();
+  press(dialog, IDC_DEFAULTS);
+  PostMessageW(dialog, WM_CLOSE, 0, 0);
+  report.check(app.gone(dialog) && app.settings() == before, name + ": defaults then the close box leave the settings file alone");
+}
+
+// Bindo and Splix: the one check box against the settings file.
+void check_delete_source_option(App& app, const Tool& tool) {
+  const std::string name = narrow_name(tool);
+  HWND dialog = open_options(app, tool);
+  if (!dialog) return;
+  report.equal(text_of(GetDlgItem(dialog, IDC_DELETE_SOURCE)), L"変換元ファイルを削除する", name + ": check box label");
+  report.check(checked(dialog, IDC_DELETE_SOURCE), name + ": the check box shows delete_source 1");
+  const std::string before = app.settings();
+  click(dialog, IDC_DELETE_SOURCE);
+  press(dialog, IDCANCEL);
+  report.check(app.gone(dialog) && app.settings() == before, name + ": Cancel stores nothing");
+
+  dialog = open_options(app, tool);
+  if (!dialog) return;
+  click(dialog, IDC_DELETE_SOURCE);
+  press(dialog, IDOK);
+  report.check(app.gone(dialog) && settings_int(app.settings(), 1) == 0 && app.settings().size() == tool.settings_size,
+               name + ": OK stores the cleared box");
+
+  dialog = open_options(app, tool);
+  if (!dialog) return;
+  report.check(!checked(dialog, IDC_DELETE_SOURCE), name + ": the dialog shows the stored 0");
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  report.check(checked(dialog, IDC_DELETE_SOURCE), name + ": the defaults button ticks the box");
+  press(dialog, IDCANCEL);
+  report.check(app.gone(dialog) && settings_int(app.settings(), 1) == 0, name + ": defaults then Cancel keep the stored 0");
+
+  dialog = open_options(app, tool);
+  if (!dialog) return;
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  press(dialog, IDOK);
+  report.check(app.gone(dialog) && settings_int(app.settings(), 1) == 1, name + ": defaults then OK store 1");
+}
+
+// A message box of the program showing `text` (plain boxes carry the
+// system's caption, so they are found by their text); it is answered OK.
+bool answer_box_with_text(const App& app, const std::wstring& text) {
+  HWND found = nullptr;
+  wait_until(
+      [&] {
+        for (const TopWindow& w : top_windows(app.pid())) {
+          if (w.class_name == L"#32770" && box_text(w.window) == text) {
+            found = w.window;
+            return true;
+          }
+        }
+        return false;
+      },
+      10000);
+  if (found) press(found, IDOK);
+  return found != nullptr && app.gone(found);
+}
+
+void set_edit(HWND dialog, int id, const std::wstring& text) {
+  SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// Vocar: the start number's checks, the enable rule of the second string,
+// what OK stores, and the hidden check box kept as it was.
+void check_vocar_options(App& app) {
+  HWND dialog = open_options(app, kTools[0]);
+  if (!dialog) return;
+  report.check(checked(dialog, IDC_V_OUTPUT_SCRIPTS) && checked(dialog, IDC_V_VOICE_CR_LF) && !checked(dialog, IDC_V_RESET_PER_FILE) &&
+                   checked(dialog, IDC_V_SECOND_FIXED) && !checked(dialog, IDC_V_SECOND_FROM_FILE),
+               "vocar: the controls show the default settings");
+  report.equal(text_of(GetDlgItem(dialog, IDC_V_START_NUMBER)) + L"," + text_of(GetDlgItem(dialog, IDC_V_SECOND_STRING)) + L"," +
+                   text_of(GetDlgItem(dialog, IDC_V_DIALOGUE_MARKS)) + L"," + text_of(GetDlgItem(dialog, IDC_V_COMMAND_PREFIX)) + L"," +
+                   text_of(GetDlgItem(dialog, IDC_V_COMMAND_SUFFIX)),
+               L"0001,A1_,「/『/（,\\VO(,)", "vocar: the edit boxes show the default texts");
+  report.check(!IsWindowVisible(GetDlgItem(dialog, IDC_V_KEEP_COMMENT_HIDDEN)), "vocar: the reserved check box is not shown");
+  click(dialog, IDC_V_SECOND_FROM_FILE);
+  const bool greyed = !IsWindowEnabled(GetDlgItem(dialog, IDC_V_SECOND_STRING));
+  click(dialog, IDC_V_SECOND_FIXED);
+  report.check(greyed && IsWindowEnabled(GetDlgItem(dialog, IDC_V_SECOND_STRING)), "vocar: the file-name radio greys the second string");
+
+  const std::string before = app.settings();
+  const std::pair<const wchar_t*, const wchar_t*> refused[] = {
+      {L"12a", L"ボイス番号開始値に、0～9の半角数字以外は設定できません。"},
+      {L"   ", L"ボイス番号開始値に、0～9の半角数字以外は設定できません。"},
+      {L"", L"ボイス番号開始値の指定がありません。"},
+      {L"000000000", L"ボイス番号の桁数が多すぎます。8桁以内に抑えてください。"},
+      {L"abcdefghi", L"ボイス番号開始値に、0～9の半角数字以外は設定できません。"},
+  };
+  for (const auto& [text, message] : refused) {
+    set_edit(dialog, IDC_V_START_NUMBER, text);
+    press(dialog, IDOK);
+    report.check(answer_box_with_text(app, message) && IsWindowVisible(dialog) && app.settings() == before,
+                 "vocar: start number \"" + utf8(text) + "\" is refused with its message");
+  }
+  set_edit(dialog, IDC_V_START_NUMBER, L"00000000");
+  set_edit(dialog, IDC_V_SECOND_STRING, L"B2_");
+  click(dialog, IDC_V_SECOND_FROM_FILE);
+  click(dialog, IDC_V_OUTPUT_SCRIPTS);
+  press(dialog, IDOK);
+  const bool closed = app.gone(dialog);
+  const std::string after = app.settings();
+  report.check(closed && after.size() == 2096 && settings_int(after, 11) == 1 && settings_int(after, 2) == 0 && settings_int(after, 91) == 1 &&
+                   settings_string(after, 128, 4) == "00000000" && settings_string(after, 128, 1) == "B2_",
+               "vocar: OK stores eight zeros, the radio, the box and the greyed second string");
+
+  dialog = open_options(app, kTools[0]);
+  if (!dialog) return;
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  report.check(checked(dialog, IDC_V_SECOND_FIXED) && text_of(GetDlgItem(dialog, IDC_V_START_NUMBER)) == L"0001" &&
+                   IsWindowEnabled(GetDlgItem(dialog, IDC_V_SECOND_STRING)),
+               "vocar: the defaults button resets the controls and the enable rule");
+  press(dialog, IDCANCEL);
+  report.check(app.gone(dialog) && app.settings() == after, "vocar: defaults then Cancel leave the settings file alone");
+}
+
+// Pruna: check boxes and the two radio groups against the settings file.
+void check_pruna_options(App& app) {
+  HWND dialog = open_options(app, kTools[1]);
+  if (!dialog) return;
+  report.check(checked(dialog, IDC_P_LINE_COMMENTS) && checked(dialog, IDC_P_BLOCK_COMMENTS) && !checked(dialog, IDC_P_COMMANDS) &&
+                   checked(dialog, IDC_P_STRIP_TARGETS) && checked(dialog, IDC_P_BLANK_EMPTIED) && !checked(dialog, IDC_P_SINGLE_OUTPUT),
+               "pruna: the controls show the default settings");
+  click(dialog, IDC_P_LINE_COMMENTS);
+  click(dialog, IDC_P_COMMANDS);
+  click(dialog, IDC_P_KEEP_TARGETS);
+  click(dialog, IDC_P_BLANK_ALL);
+  click(dialog, IDC_P_SINGLE_OUTPUT);
+  press(dialog, IDOK);
+  const bool closed = app.gone(dialog);
+  std::string after = app.settings();
+  report.check(closed && settings_int(after, 1) == 0 && settings_int(after, 2) == 1 && settings_int(after, 3) == 1 &&
+                   settings_int(after, 4) == 2 && settings_int(after, 5) == 1 && settings_int(after, 6) == 1,
+               "pruna: OK stores the boxes and the radio groups");
+  dialog = open_options(app, kTools[1]);
+  if (!dialog) return;
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  press(dialog, IDOK);
+  app.gone(dialog);
+  after = app.settings();
+  report.check(settings_int(after, 1) == 1 && settings_int(after, 2) == 1 && settings_int(after, 3) == 0 && settings_int(after, 4) == 1 &&
+                   settings_int(after, 5) == 0 && settings_int(after, 6) == 0,
+               "pruna: defaults then OK store the defaults");
+}
+
+// Namex: the empty dialogue marks refused, the slider and its texts, the
+// order radios and the reverse box.
+void check_namex_options(App& app) {
+  HWND dialog = open_options(app, kTools[2]);
+  if (!dialog) return;
+  report.equal(text_of(GetDlgItem(dialog, IDC_N_LENGTH_TEXT)) + L" " + text_of(GetDlgItem(dialog, IDC_N_BYTES_TEXT)), L"最大 16 文字 (32 Byte)",
+               "namex: the slider's texts");
+  const std::string before = app.settings();
+  set_edit(dialog, IDC_N_DIALOGUE_MARKS, L"");
+  press(dialog, IDOK);
+  report.check(answer_box_with_text(app, L"セリフ認識記号の指定がありません。") && IsWindowVisible(dialog) && app.settings() == before,
+               "namex: empty dialogue marks are refused");
+  set_edit(dialog, IDC_N_DIALOGUE_MARKS, L"「");
+  set_edit(dialog, IDC_N_NAME_START, L"＠");
+  HWND slider = GetDlgItem(dialog, IDC_N_LENGTH_SLIDER);
+  SendMessageW(slider, TBM_SETPOS, TRUE, 24);
+  SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(slider));
+  report.equal(text_of(GetDlgItem(dialog, IDC_N_LENGTH_TEXT)) + L" " + text_of(GetDlgItem(dialog, IDC_N_BYTES_TEXT)), L"最大 24 文字 (48 Byte)",
+               "namex: the texts follow the slider");
+  click(dialog, IDC_N_BY_COUNT);
+  click(dialog, IDC_N_REVERSE);
+  press(dialog, IDOK);
+  const bool closed = app.gone(dialog);
+  std::string after = app.settings();
+  report.check(closed && settings_int(after, 1) == 24 && settings_int(after, 2) == 1 && settings_int(after, 3) == 1 &&
+                   settings_string(after, 16, 0) == "「" && settings_string(after, 16, 1) == "＠",
+               "namex: OK stores the fields, the slider, the order and the reverse box");
+  dialog = open_options(app, kTools[2]);
+  if (!dialog) return;
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  press(dialog, IDOK);
+  app.gone(dialog);
+  after = app.settings();
+  report.check(settings_int(after, 1) == 16 && settings_int(after, 2) == 0 && settings_int(after, 3) == 0 &&
+                   settings_string(after, 16, 0) == "「/『/（" && settings_string(after, 16, 1).empty(),
+               "namex: defaults then OK store the defaults");
+}
+
+bool no_dialog_titled(const App& app, const std::wstring& title) {
+  for (const TopWindow& w : top_windows(app.pid())) {
+    if (w.title == title) return false;
+  }
+  return true;
+}
+
+void check_removals(App& app, const Tool& tool) {
+  const std::string name = narrow_name(tool);
+  // Delete removes the selected entries at once, without a question.
+  app.rows().select(0, true);
+  app.status_becomes(L"1 個のオブジェクトを選択");
+  PostMessageW(app.list(), WM_KEYDOWN, VK_DELETE, 0x00530001);
+  PostMessageW(app.list(), WM_KEYUP, VK_DELETE, static_cast<LPARAM>(0xC0530001u));
+  report.check(wait_until([&] { return app.rows().count() == 1; }, 5000) && no_dialog_titled(app, L"確認"),
+               name + ": Delete removes the selected entry without a question");
+  report.check(app.status_becomes(L"1 個のオブジェクト"), name + ": the status text follows the removal", app.status());
+
+  // The menu's removals ask first; No keeps the list.
+  app.rows().select(0, true);
+  app.command(kDeleteSelected);
+  std::wstring text;
+  HWND box = app.box(L"確認", text);
+  report.equal(text, L"選択項目を削除しても宜しいですか？", name + ": delete-selected asks");
+  if (box) press(box, IDNO);
+  Sleep(300);
+  report.check(app.rows().count() == 1, name + ": No keeps the entry");
+
+  app.command(kClear);
+  box = app.box(L"確認", text);
+  report.equal(text, L"リストを全てクリアしても宜しいですか？", name + ": clear asks");
+  if (box) press(box, IDYES);
+  report.check(wait_until([&] { return app.rows().count() == 0; }, 5000), name + ": Yes clears the list");
+  report.check(app.status_becomes(L""), name + ": an empty list shows no status text", app.status());
+  check_menu_states(app, false, false, "with an empty list");
+}
+
+void check_second_start(App& app, const Tool& tool, const std::wstring& work) {
+  const std::string name = narrow_name(tool);
+  PostMessageW(app.main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  wait_until([&] { return IsIconic(app.main()) != FALSE; }, 5000);
+  Process second;
+  DWORD code = 99;
+  const bool ended = second.start(app.exe(), {}, work) && second.wait_exit(20000, code);
+  report.check(ended && code == 0, name + ": a second start of the same program file ends at once", L"exit " + std::to_wstring(code));
+  report.check(app.process().running(), name + ": the first copy keeps running");
+  report.check(wait_until([&] { return IsIconic(app.main()) == FALSE; }, 5000), name + ": the first copy is restored");
+
+  // A copy of the program in another folder is another program file.
+  const std::wstring other_home = work + L"\\other-home";
+  make_folder(other_home);
+  CopyFileW(app.exe().c_str(), (other_home + L"\\" + tool.program).c_str(), FALSE);
+  App other(tool, other_home);
+  report.check(other.start({}, work) && app.process().running() && other.close(), name + ": the same program in another folder runs beside it");
+}
+
+void check_close(App& app, const Tool& tool) {
+  const std::string name = narrow_name(tool);
+  WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
+  GetFileAttributesExW(app.settings_path().c_str(), GetFileExInfoStandard, &before);
+  const std::string bytes = app.settings();
+  Sleep(50);
+  report.check(app.close(), name + ": closing the main window ends the program with 0");
+  GetFileAttributesExW(app.settings_path().c_str(), GetFileExInfoStandard, &after);
+  report.check(app.settings() == bytes && CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime) == 0,
+               name + ": closing does not write the settings file");
+}
+
+// The language submenu: switching loads the file, rebuilds the list with
+// its headings and stores the name.
+void check_language_switch(App& app, const Tool& tool) {
+  const std::string name = narrow_name(tool);
+  app.command(10000);  // the first file of languages\, in name order
+  report.check(wait_until([&] { return app.find_children() && app.rows().heading(0) == L"Name"; }, 5000),
+               name + ": switching language renames the columns",
+               app.rows().heading(0));
+  const std::string settings = app.settings();
+  report.check(settings.compare(0, 12, std::string("English.lng\0", 12)) == 0, name + ": the language name is stored");
+  report.check(app.rows().count() == 0, name + ": a language switch empties the list");
+}
+
+// ---------------------------------------------------------------- runs
+
+// Runs convert-all to its completion message and closes it; the message text.
+std::wstring convert_all(App& app, const Tool& tool) {
+  app.command(kConvertAll);
+  std::wstring text;
+  HWND box = app.box(tool.caption, text, 60000);
+  if (box) press(box, IDOK);
+  HWND progress = app.dialog(L"変換中...", 1000);
+  if (progress) app.gone(progress);
+  return text;
+}
+
+// "N <completion text>\n\n処理時間  ... 秒." (any N when `count` < 0).
+bool is_completion(const std::wstring& text, int count, const Tool& tool) {
+  std::size_t at = 0;
+  if (count >= 0) {
+    const std::wstring number = std::to_wstring(count);
+    if (text.compare(0, number.size(), number) != 0) return false;
+    at = number.size();
+  } else {
+    while (at < text.size() && text[at] >= L'0' && text[at] <= L'9') ++at;
+    if (at == 0) return false;
+  }
+  const std::wstring rest = L" " + std::wstring(tool.completion) + L"\n\n処理時間  ";
+  return text.compare(at, rest.size(), rest) == 0 && text.size() > at + rest.size() && text.substr(text.size() - 2) == L"秒.";
+}
+
+// Cancel during a long run: the first press greys the button and retitles
+// the dialog; the run ends with the abort message and no completion; the
+// next run starts with the flag clear. The progress dialog is photographed.
+void check_cancel(App& app, const Tool& tool, const std::wstring& shots, bool by_escape) {
+  const std::string name = narrow_name(tool);
+  app.command(kConvertAll);
+  HWND progress = app.dialog(L"変換中...", 20000);
+  if (!report.check(progress != nullptr, name + ": the progress dialog opens")) return;
+  wait_until([&] { return !text_of(GetDlgItem(progress, IDC_PROGRESS_COUNT)).empty(); }, 5000);
+  report.check(screenshot({app.main(), progress}, shots + L"\\" + tool.program + L"-progress.bmp"), name + ": screenshot of the progress dialog");
+  report.equal(text_of(GetDlgItem(progress, IDCANCEL)), L"キャンセル", name + ": the Cancel button");
+  report.check(IsWindowEnabled(GetDlgItem(progress, IDCANCEL)) != FALSE, name + ": Cancel is enabled during the run");
+  // Pressed twice: the second press finds the button greyed and does nothing more.
+  for (int press_count = 0; press_count < 2; ++press_count) {
+    if (by_escape) {
+      HWND focus = GetDlgItem(progress, IDCANCEL);
+      PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+      PostMessageW(focus, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0010001u));
+    } else {
+      PostMessageW(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(progress, IDCANCEL)));
+    }
+  }
+  std::wstring text;
+  HWND box = app.box(tool.caption, text, 60000);
+  report.check(text_of(progress) == L"変換中...[キャンセル中、しばらくお待ちください]" && !IsWindowEnabled(GetDlgItem(progress, IDCANCEL)),
+               name + (by_escape ? ": Escape" : ": Cancel") + " greys the button and retitles the dialog", text_of(progress));
+  report.equal(text, L"処理を中断しました。", name + ": a cancelled run ends with the abort message");
+  if (box) {
+    report.check(GetWindow(box, GW_OWNER) == progress, name + ": the abort message is owned by the progress dialog");
+    press(box, IDOK);
+  }
+  report.check(app.gone(progress), name + ": the dialog closes after the run");
+  const std::wstring again = convert_all(app, tool);
+  report.check(is_completion(again, -1, tool), name + ": the next run completes (the flag was cleared)", again);
+}
+
+void check_bindo_runs(const Tool& tool, const std::wstring& work, const std::wstring& home, const std::wstring& shots) {
+  const std::wstring scn = work + L"\\pack";
+  make_folder(scn + L"\\第1章\\sub");
+  write_file(scn + L"\\第1章\\a.txt", "x");
+  write_file(scn + L"\\第1章\\B.txt", "y\r\n");
+  write_file(scn + L"\\第1章\\sub\\c.txt", "z\n");
+  write_file(scn + L"\\第1章\\skip.csv", "no");
+  App app(tool, home);
+  if (!report.check(app.start({L"pack"}, work), "bindo: starts with a folder to pack")) return;
+  const std::wstring text = convert_all(app, tool);
+  report.check(is_completion(text, 3, tool), "bindo: convert-all ends with the completion message", text);
+  const std::string m(kMarker);
+  file_is(scn + L"\\第1章\\第1章.txt", m + "a.txt\r\nx\r\n" + m + "B.txt\r\ny\r\n\r\n", "bindo: the folder's pack file");
+  file_is(scn + L"\\第1章\\sub\\sub.txt", m + "c.txt\r\nz\r\n\r\n", "bindo: the sub-folder's own pack file");
+  report.check(!exists(scn + L"\\第1章\\a.txt") && exists(scn + L"\\第1章\\skip.csv"), "bindo: packed sources are deleted, others stay");
+  report.check(app.close(), "bindo: closes after the run");
+
+  // A long run to cancel: many files in one folder.
+  const std::wstring many = work + L"\\many";
+  make_folder(many);
+  const std::string body(4000, 'a');
+  for (int i = 0; i < 4000; ++i) write_file(many + L"\\f" + std::to_wstring(10000 + i) + L".txt", body);
+  App long_run(tool, home);
+  if (!report.check(long_run.start({L"many"}, work), "bindo: starts with a large folder")) return;
+  check_cancel(long_run, tool, shots, true);
+  long_run.close();
+}
+
+void check_splix_runs(const Tool& tool, const std::wstring& work, const std::wstring& home, const std::wstring& shots) {
+  const std::wstring packs = work + L"\\packs";
+  make_folder(packs);
+  const std::string m(kMarker);
+  write_file(packs + L"\\ch1.txt", m + "第1話.txt\r\n\r\nあいう\r\n" + m + "sub\\b.txt\r\nb\r\n");
+  App app(tool, home);
+  if (!report.check(app.start({L"packs"}, work), "splix: starts with a folder of pack files")) return;
+  const std::wstring text = convert_all(app, tool);
+  report.check(is_completion(text, 1, tool), "splix: convert-all ends with the completion message", text);
+  file_is(packs + L"\\ch1\\第1話.txt", "あいう\r\n", "splix: a piece with a Japanese name");
+  file_is(packs + L"\\ch1\\sub\\b.txt", "b\r\n", "splix: a piece in a sub-folder");
+  report.check(!exists(packs + L"\\ch1.txt"), "splix: the divided pack file is deleted");
+  report.check(app.close(), "splix: closes after the run");
+
+  const std::wstring many = work + L"\\many";
+  make_folder(many);
+  for (int i = 0; i < 3000; ++i) {
+    write_file(many + L"\\p" + std::to_wstring(10000 + i) + L".txt", m + "a.txt\r\n" + std::string(2000, 'a') + "\r\n");
+  }
+  App long_run(tool, home);
+  if (!report.check(long_run.start({L"many"}, work), "splix: starts with a large folder")) return;
+  check_cancel(long_run, tool, shots, false);
+  long_run.close();
+}
+
+// Vocar: the confirmation (Cancel starts nothing, OK runs), the completion
+// text, and the voice-embedded copy written into the home folder.
+void check_vocar_runs(const Tool& tool, const std::wstring& work, const std::wstring& home) {
+  write_file(home + L"\\キャラ定義.txt", "// prefix,name\r\nERI,エリ\r\n");
+  make_folder(work + L"\\台本");
+  write_file(work + L"\\台本\\01.txt", "エリ「おはよう」\r\n地の文\r\n");
+  App app(tool, home);
+  if (!report.check(app.start({L"台本"}, work), "vocar: starts with a scenario folder")) return;
+  app.command(kConvertAll);
+  std::wstring text;
+  HWND box = app.box(L"確認", text);
+  report.check(text.rfind(L"変換開始してよろしいですか？", 0) == 0, "vocar: convert-all asks first", text);
+  if (box) press(box, IDCANCEL);
+  Sleep(500);
+  report.check(no_dialog_titled(app, L"変換中..."), "vocar: Cancel starts no run");
+  app.command(kConvertAll);
+  box = app.box(L"確認", text);
+  if (box) press(box, IDOK);
+  HWND done = app.box(tool.caption, text, 60000);
+  report.equal(text, L"台本化処理が完了しました。", "vocar: OK runs to the completion message");
+  if (done) press(done, IDOK);
+  report.check(exists(home + L"\\ボイス命令埋込済テキスト"), "vocar: the voice-embedded text is written beside the program");
+  report.check(app.close(), "vocar: closes after the run");
+}
+
+// Pruna: the completion text alone, the output folder and the log.
+void check_pruna_runs(const Tool& tool, const std::wstring& work, const std::wstring& home) {
+  make_folder(work + L"\\原稿");
+  write_file(work + L"\\原稿\\a.txt", "abc//note\r\n");
+  App app(tool, home);
+  if (!report.check(app.start({L"原稿"}, work), "pruna: starts with a folder")) return;
+  app.command(kConvertAll);
+  std::wstring text;
+  HWND done = app.box(tool.caption, text, 60000);
+  report.equal(text, L"処理が完了しました。", "pruna: convert-all shows the completion text alone");
+  if (done) press(done, IDOK);
+  report.check(exists(home + L"\\出力テキスト\\原稿\\a.txt") && exists(home + L"\\log.txt"), "pruna: the output tree and the log are written");
+  report.check(app.close(), "pruna: closes after the run");
+}
+
+// Namex: the completion message and the report beside the program.
+void check_namex_runs(const Tool& tool, const std::wstring& work, const std::wstring& home) {
+  make_folder(work + L"\\会話");
+  write_file(work + L"\\会話\\a.txt", "太郎「あ」\r\n花子「い」\r\n太郎「う」\r\n");
+  App app(tool, home);
+  if (!report.check(app.start({L"会話"}, work), "namex: starts with a folder")) return;
+  const std::wstring text = convert_all(app, tool);
+  report.check(is_completion(text, 1, tool), "namex: convert-all ends with the completion message", text);
+  const std::string output = read_file(home + L"\\output.txt").value_or(std::string());
+  report.check(output.find("[    1個] ,花子\r\n[    2個] ,太郎\r\n") == 0, "namex: the report lists the names in name order", shown(output));
+  report.check(app.close(), "namex: closes after the run");
+}
+
+constexpr std::string_view kEnglish =
+    "&File\r\n&Edit\r\n&View\r\n&Tools\r\n&Help\r\nConvert &all...\r\nConvert &selected...\r\nE&xit\r\n&Delete selected\r\n"
+    "Delete &unselected\r\n&Clear the list\r\nAlways on &top\r\n&Language\r\n&Options...\r\n&About...\r\nName\r\nSize\r\nType\r\n"
+    "Full path\r\nFile\r\nFolder\r\nConfirm\r\nClear the whole list?\r\nDelete the selected entries?\r\n"
+    "Delete the entries not selected?\r\nStart the conversion with these settings?\r\nToo many folders.\r\n"
+    "The file could not be created.\r\nThe file could not be opened.\r\nOut of memory.\r\nThe run was cancelled.\r\n"
+    "Collecting files\r\nConverting...\r\nConverting... [cancelling, please wait]\r\nTime\r\ns\r\nmin\r\nh\r\n"
+    "files converted.\r\n%d objects\r\n%d objects selected\r\nOK\r\nCancel\r\nDefaults\r\nOptions\r\nReplacing\r\nAbout\r\n";
+
+int run(const Tool& tool, const std::wstring& program, const std::wstring& work, const std::wstring& shots) {
+  const std::string name = narrow_name(tool);
+  const std::wstring home = work + L"\\home";
+  make_folder(home);
+  make_folder(shots);
+  if (!report.check(CopyFileW(program.c_str(), (home + L"\\" + tool.program).c_str(), FALSE) != FALSE, name + ": program copied")) return 1;
+
+  // The files of the frame's checks: a Japanese folder, a file of 1025
+  // bytes, and a file that is not ".txt".
+  make_folder(work + L"\\シナリオ\\第1章");
+  write_file(work + L"\\シナリオ\\第1章\\a.txt", "あ\r\n");
+  write_file(work + L"\\one.txt", std::string(1025, 'x'));
+  write_file(work + L"\\two.doc", "x");
+
+  {
+    App app(tool, home);
+    if (!report.check(app.start({L"シナリオ", L"one.txt", L"two.doc"}, work), name + ": starts with paths on its command line")) return 1;
+    check_start_and_list(app, tool, work);
+    check_selection(app, tool, shots);
+    check_layout(app, tool);
+    check_version_box(app, tool);
+    check_always_on_top(app, tool);
+    check_options_frame(app, tool, shots);
+    const std::wstring key = tool.key;
+    if (key == L"bindo" || key == L"splix") check_delete_source_option(app, tool);
+    if (key == L"vocar") check_vocar_options(app);
+    if (key == L"pruna") check_pruna_options(app);
+    if (key == L"namex") check_namex_options(app);
+    check_removals(app, tool);
+    check_second_start(app, tool, work);
+    check_close(app, tool);
+  }
+  {
+    // Languages: the submenu lists "languages\*.lng".
+    make_folder(home + L"\\languages");
+    write_file(home + L"\\languages\\English.lng", kEnglish);
+    App app(tool, home);
+    if (report.check(app.start({L"one.txt"}, work), name + ": starts with a language file present")) {
+      check_language_switch(app, tool);
+      app.command(kAlwaysOnTop);
+      wait_until([&] { return settings_int(app.settings(), 0) == 1; }, 5000);
+      app.close();
+    }
+    App again(tool, home);
+    if (report.check(again.start({}, work), name + ": restarts")) {
+      report.equal(again.rows().heading(0), L"Name", name + ": the stored language is loaded at start-up");
+      report.check(wait_until([&] { return (GetWindowLongPtrW(again.main(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }, 5000) &&
+                       (again.menu_state(kAlwaysOnTop) & MF_CHECKED),
+                   name + ": always on top is applied at start-up");
+      again.close();
+    }
+    DeleteFileW((home + L"\\languages\\English.lng").c_str());
+    RemoveDirectoryW((home + L"\\languages").c_str());
+    DeleteFileW((home + L"\\" + tool.settings_file).c_str());
+  }
+
+  if (std::wstring(tool.key) == L"bindo") check_bindo_runs(tool, work, home, shots);
+  if (std::wstring(tool.key) == L"splix") check_splix_runs(tool, work, home, shots);
+  if (std::wstring(tool.key) == L"vocar") check_vocar_runs(tool, work, home);
+  if (std::wstring(tool.key) == L"pruna") check_pruna_runs(tool, work, home);
+  if (std::wstring(tool.key) == L"namex") check_namex_runs(tool, work, home);
+
+  return 0;
+}
+
+std::wstring windows_path(std::wstring path) {
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+}  // namespace
+}  // namespace lumeno::win32_test
+
+int wmain(int argc, wchar_t** argv) {
+  using namespace lumeno::win32_test;
+  if (argc != 5) {
+    std::fprintf(stderr, "usage: desktop_test TOOL PROGRAM WORK SHOTS\n");
+    return 2;
+  }
+  const Tool* tool = nullptr;
+  for (const Tool& t : kTools) {
+    if (std::wstring(t.key) == argv[1]) tool = &t;
+  }
+  if (!tool) {
+    std::fprintf(stderr, "unknown tool\n");
+    return 2;
+  }
+  run(*tool, windows_path(argv[2]), windows_path(argv[3]), windows_path(argv[4]));
+  std::printf("%s: %d passed, %d failed\n", utf8(tool->program).c_str(), report.passed, report.failed);
+  return report.failed == 0 ? 0 : 1;
+}
