@@ -115,8 +115,19 @@ int NamexRun::finish_run(RunContext& ctx) {
     remove_work_file(ctx);
     return 1;
   }
+  // A missing exclusion list excludes nothing; one that is there but cannot
+  // be read stops the run rather than give a report without its exclusions.
   FileBuffer exclusion;
-  const bool have_list = read_whole_file(ctx.fs, ctx.host, exclusion, ctx.app.home_path(kExclusionListName), false) == kReadOk;
+  const std::filesystem::path list_path = ctx.app.home_path(kExclusionListName);
+  const int list_read = read_whole_file(ctx.fs, ctx.host, exclusion, list_path, false);
+  if (list_read != kReadOk && (list_read == kReadFailed || ctx.fs.kind(list_path) != EntryKind::missing)) {
+    if (list_read == kReadMissing) ctx.host.message(cannot_open_message(names::display_name(list_path)));
+    ctx.host.request_cancel();
+    release();
+    remove_work_file(ctx);
+    return -1;
+  }
+  const bool have_list = list_read == kReadOk;
   const Settings& settings = ctx.app.settings;
   try {
     scanner_->finish();

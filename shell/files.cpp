@@ -84,3 +84,20 @@ bool delete_folder_tree(FileSystem& files, const fs::path& folder) {
 }
 
 }  // namespace lumeno
+
+namespace lumeno {
+
+bool wipe_output_folder(FileSystem& files, Host& host, const fs::path& folder) {
+  std::vector<DirEntry> items;
+  if (!files.list(folder.parent_path(), items)) return true;
+  for (const DirEntry& item : items) {
+    if (item.path.filename() != folder.filename()) continue;
+    if (item.kind != EntryKind::directory || delete_folder_tree(files, item.path)) return true;
+    host.message(names::display_name(folder) + " フォルダを削除できませんでした。");
+    host.request_cancel();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace lumeno

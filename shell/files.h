@@ -48,6 +48,13 @@ void create_directory_path(FileSystem& fs, std::string_view name);
 // The same for a native path: creates the folders that will hold it.
 void create_parent_directories(FileSystem& fs, const std::filesystem::path& path);
 
+// Deletes an output folder of the tool with everything in it, when it is a
+// folder of its own: a link standing in its place is left alone, and so is
+// what it points to. False, after showing "%s フォルダを削除できませんでした。"
+// and setting the cancel flag, when some of it stays (a run must not mix an
+// earlier run's outputs with its own).
+bool wipe_output_folder(FileSystem& fs, Host& host, const std::filesystem::path& folder);
+
 // Deletes the folder and everything below it. Links are removed, never
 // followed; the process's current folder is never changed. Items that cannot
 // be deleted stay, and then the result is false.

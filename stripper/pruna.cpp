@@ -56,21 +56,6 @@ int fail(RunContext& ctx, std::string_view message) {
   return -1;
 }
 
-// The output folder is deleted only when it is a folder of its own: a link
-// that stands in its place is never followed.
-void wipe_output_folder(RunContext& ctx) {
-  const fs::path folder = ctx.app.home_path(kOutputFolder);
-  if (ctx.fs.kind(folder) != EntryKind::directory) return;
-  std::vector<DirEntry> items;
-  if (!ctx.fs.list(folder.parent_path(), items)) return;
-  for (const DirEntry& item : items) {
-    if (item.path.filename() == folder.filename()) {
-      if (item.kind == EntryKind::directory) delete_folder_tree(ctx.fs, folder);
-      return;
-    }
-  }
-}
-
 // Writes the result of one file: replaces its file under the output folder,
 // or appends it to the joined output. A failure is shown and sets the cancel
 // flag.
@@ -112,8 +97,7 @@ int PrunaRun::collect_files(RunContext& ctx) {
   save_settings(ctx.fs, ctx.app.settings_path(), ctx.app.settings);
   if (collect_run_files(ctx, *this) != 0) return -1;
   // The results of earlier runs go once the new run has its files.
-  wipe_output_folder(ctx);
-  return 0;
+  return wipe_output_folder(ctx.fs, ctx.host, ctx.app.home_path(kOutputFolder)) ? 0 : -1;
 }
 
 int PrunaRun::run_files(RunContext& ctx) {
@@ -187,12 +171,7 @@ int strip_file(RunContext& ctx, const RunFile& file, StripRun& run) {
     return fail(ctx, kMsgSourceTooLarge);
   }
   FileBuffer buffer;
-  // Read at once; only a failed read goes through the reader, which tells
-  // a missing file from an unreadable one.
-  if (ctx.fs.read(file.path, buffer.data) != ReadStatus::ok &&
-      read_whole_file(ctx.fs, ctx.host, buffer, file.path, true) != kReadOk) {
-    return 1;
-  }
+  if (read_whole_file(ctx.fs, ctx.host, buffer, file.path, true) != kReadOk) return 1;
   if (buffer.data.size() > kMaxSourceSize) return fail(ctx, kMsgSourceTooLarge);
   std::string output;
   try {

@@ -31,8 +31,13 @@ class FaultyFileSystem : public RealFileSystem {
   bool failed() const { return failed_; }
   std::size_t calls(FsOp op) const { return calls_[static_cast<std::size_t>(op)]; }
 
-  bool can_open(const std::filesystem::path& p) override { return hit(FsOp::open, p) ? false : RealFileSystem::can_open(p); }
+  // Probing a file that is not there fails anyway: not counted.
+  bool can_open(const std::filesystem::path& p) override {
+    if (!present(p)) return false;
+    return hit(FsOp::open, p) ? false : RealFileSystem::can_open(p);
+  }
   ReadStatus read(const std::filesystem::path& p, std::string& out) override {
+    if (!present(p)) return ReadStatus::cannot_open;
     return hit(FsOp::read, p) ? ReadStatus::short_read : RealFileSystem::read(p, out);
   }
   bool write(const std::filesystem::path& p, std::string_view bytes) override {
@@ -41,15 +46,27 @@ class FaultyFileSystem : public RealFileSystem {
   bool append(const std::filesystem::path& p, std::string_view bytes) override {
     return hit(FsOp::append, p) ? false : RealFileSystem::append(p, bytes);
   }
+  // Making a folder that exists and removing what is not there fail anyway:
+  // such calls are not counted.
   bool create_directory(const std::filesystem::path& p) override {
+    if (kind(p) == EntryKind::directory) return false;
     return hit(FsOp::mkdir, p) ? false : RealFileSystem::create_directory(p);
   }
-  bool remove_file(const std::filesystem::path& p) override { return hit(FsOp::remove, p) ? false : RealFileSystem::remove_file(p); }
+  bool remove_file(const std::filesystem::path& p) override {
+    if (!present(p)) return false;
+    return hit(FsOp::remove, p) ? false : RealFileSystem::remove_file(p);
+  }
   bool remove_directory(const std::filesystem::path& p) override {
+    if (!present(p)) return false;
     return hit(FsOp::remove, p) ? false : RealFileSystem::remove_directory(p);
   }
 
  private:
+  static bool present(const std::filesystem::path& p) {
+    std::error_code ec;
+    return std::filesystem::symlink_status(p, ec).type() != std::filesystem::file_type::not_found;
+  }
+
   bool hit(FsOp op, const std::filesystem::path& p) {
     const std::string s = p.string();
     for (const std::string& suffix : spared_) {

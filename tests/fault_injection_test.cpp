@@ -19,10 +19,10 @@ using testing::write_file;
 
 constexpr FsOp kOps[] = {FsOp::open, FsOp::read, FsOp::write, FsOp::append, FsOp::mkdir, FsOp::remove};
 
-// Runs `tool` over `input` once for every operation and every call number
-// that the run makes, each time on a fresh copy of the files.
+// Runs `tool` over the folder "scn" once for every operation and every call
+// number that the run makes, each time on fresh files made by `prepare`.
 template <class Prepare, class Check>
-void for_each_fault(const std::string& tool, Prepare prepare, Check check) {
+void for_each_fault(const std::string& tool, Prepare prepare, Check check, std::vector<std::string> extra = {}) {
   for (FsOp op : kOps) {
     for (std::size_t n = 1;; ++n) {
       TempDir dir;
@@ -33,7 +33,10 @@ void for_each_fault(const std::string& tool, Prepare prepare, Check check) {
       fs.spare(".dat");
       fs.spare(".lng");
       fs.fail_at(op, n);
-      const auto result = testing::run_cli({tool, "run", "--home", (dir / "home").string(), "--no-progress", "scn"}, dir.path(), fs);
+      std::vector<std::string> args = {tool, "run", "--home", (dir / "home").string(), "--no-progress", "--yes"};
+      args.insert(args.end(), extra.begin(), extra.end());
+      args.push_back("scn");
+      const auto result = testing::run_cli(args, dir.path(), fs);
       SCOPED_TRACE(std::string(testing::op_name(op)) + " #" + std::to_string(n));
       if (!fs.failed()) {
         EXPECT_EQ(result.status, 0) << result.err;
@@ -108,6 +111,63 @@ TEST(FaultInjection, SplixNeverLosesAnInputOrWritesHalfAPiece) {
         if (!failed) {
           EXPECT_TRUE(all);
         }
+      });
+}
+
+// The scenario every text tool reads in these tests.
+const std::map<std::string, std::string> kScenario = {
+    {"a.txt", "エリ「おはよう」 // c\r\n/* b */地の文\r\n"},
+    {"sub/b.txt", "ユウト「やあ」\n\\wait(10)\n"},
+};
+
+void write_scenario(const TempDir& dir) {
+  for (const auto& [name, text] : kScenario) write_file(dir / "scn" / name, text);
+}
+
+void expect_scenario_unchanged(const TempDir& dir) {
+  for (const auto& [name, text] : kScenario) EXPECT_EQ(read_file(dir / "scn" / name), text) << name;
+}
+
+TEST(FaultInjection, PrunaStopsOnEveryFailureAndNeverTouchesItsInputs) {
+  for_each_fault(
+      "pruna",
+      [&](const TempDir& dir) {
+        write_scenario(dir);
+        // An earlier run's outputs, which this run replaces.
+        write_file(dir / "home" / testing::u8path(u8"出力テキスト") / "old" / "x.txt", "old");
+        write_file(dir / "home" / "log.txt", "old log");
+      },
+      [&](const TempDir& dir, bool failed) {
+        expect_scenario_unchanged(dir);
+        const auto out = dir / "home" / testing::u8path(u8"出力テキスト");
+        if (!failed) {
+          EXPECT_FALSE(std::filesystem::exists(out / "old"));
+          EXPECT_TRUE(std::filesystem::exists(out / "scn" / "sub" / "b.txt"));
+          EXPECT_NE(read_file(dir / "home" / "log.txt"), "old log");
+        }
+      });
+}
+
+TEST(FaultInjection, NamexStopsOnEveryFailureAndLeavesAWholeReport) {
+  std::string full_report;
+  for_each_fault(
+      "namex",
+      [&](const TempDir& dir) {
+        write_scenario(dir);
+        write_file(dir / "home" / "output.txt", "old report");
+        write_file(dir / "home" / testing::u8path(u8"除外リスト.txt"), "ユウト\r\n");
+      },
+      [&](const TempDir& dir, bool failed) {
+        expect_scenario_unchanged(dir);
+        const std::string report = read_file(dir / "home" / "output.txt");
+        if (!failed) {
+          full_report = report;
+          EXPECT_NE(report.find("エリ"), std::string::npos);
+          EXPECT_EQ(report.find("ユウト"), std::string::npos);
+        } else {
+          EXPECT_TRUE(report == "old report" || report.find("エリ") != std::string::npos) << report;
+        }
+        EXPECT_FALSE(std::filesystem::exists(dir / "home" / "output.tmp"));
       });
 }
 

@@ -130,7 +130,7 @@ TEST_F(PrunaRunTest, JoinedOutputAppendsTheResultsInRunOrder) {
   EXPECT_FALSE(fs::exists(out(u8"output.txt")));
 }
 
-TEST_F(PrunaRunTest, JoinedOutputHoldsOnlyThisRunEvenWhenTheWipeLeftIt) {
+TEST_F(PrunaRunTest, AnOutputFolderThatCannotBeWipedStopsTheRun) {
   write_file(src("a.txt"), "a\n");
   write_file(src("b.txt"), "b\n");
   write_file(out(u8"output.txt"), "from an earlier run\r\n");
@@ -140,8 +140,13 @@ TEST_F(PrunaRunTest, JoinedOutputHoldsOnlyThisRunEvenWhenTheWipeLeftIt) {
   FakeConsole console;
   const int status = console::run_cli({"pruna", "run", "--home", home().string(), "--no-progress", "src/a.txt", "src/b.txt"}, console,
                                       files, dir_.path());
-  EXPECT_EQ(status, 0) << console.err;
-  EXPECT_EQ(read_file(out(u8"output.txt")), "a\r\nb\r\n");
+  // Earlier outputs must never mix with this run's: nothing is converted.
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(console.err.find(u8(u8"フォルダを削除できませんでした。")), std::string::npos) << console.err;
+  EXPECT_NE(console.err.find(u8(u8"処理を中断しました。")), std::string::npos);
+  EXPECT_EQ(console.out, "");
+  EXPECT_EQ(read_file(out(u8"output.txt")), "from an earlier run\r\n");
+  EXPECT_FALSE(fs::exists(home() / "log.txt"));
 }
 
 TEST_F(PrunaRunTest, ASuccessfulCollectionDeletesEarlierOutputsAndOnlyThen) {
