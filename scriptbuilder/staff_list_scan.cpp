@@ -118,7 +118,7 @@ void StaffListScan::scan_file(std::string_view text, std::string_view relative_n
   // Close the file: what each character that has lines in it got.
   for (std::uint32_t v : own_touched_) {
     CharacterLists& list = lists_[v];
-    list.files.push_back({file, own_counts_[v], list.text_list.size()});
+    list.files.push_back({file, own_counts_[v], list.text_size()});
     own_counts_[v] = 0;
   }
   own_touched_.clear();

@@ -38,12 +38,16 @@ std::string file_voice_list_name();
 
 // One voiced character's part of the lists.
 struct CharacterLists {
-  int character = -1;     // index into the character table
-  std::string text_list;  // its text-list entries over the files scanned
+  int character = -1;  // index into the character table
+  // Its text list over the files scanned is `text_taken` bytes that the
+  // caller has taken (and written) followed by `text_list`.
+  std::string text_list;
+  std::size_t text_taken = 0;
+  std::size_t text_size() const { return text_taken + text_list.size(); }
   struct FileVoices {
-    std::size_t file = 0;    // position in run order
-    std::int64_t count = 0;  // its lines in that file
-    std::size_t text_end = 0;  // size of text_list after that file
+    std::size_t file = 0;      // position in run order
+    std::int64_t count = 0;    // its lines in that file
+    std::size_t text_end = 0;  // text_size() after that file
   };
   std::vector<FileVoices> files;  // the files holding any of its lines, in run order
 };
@@ -66,6 +70,9 @@ class StaffListScan {
   std::size_t files_scanned() const { return file_begin_.size(); }
   // The voiced characters, in table order.
   const std::vector<CharacterLists>& characters() const { return lists_; }
+  // The caller takes text-list bytes out between files (moving them from
+  // text_list to text_taken), so that a long list need not stay in memory.
+  std::vector<CharacterLists>& characters() { return lists_; }
   // The file voice list's counts of the k-th file scanned; characters with
   // no line there are left out.
   std::span<const FileVoiceCount> file_counts(std::size_t k) const;

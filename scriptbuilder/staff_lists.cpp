@@ -2,10 +2,11 @@
 // count lists, then the file voice list.
 //
 // The files are read and scanned once, in run order, for all lists at once
-// (staff_list_scan.h). The lists are then written the way the step takes
-// them: character after character, each over the files in turn, testing the
-// cancel flag before each file and after it, showing the same progress
-// texts; each list is written whole, once.
+// (staff_list_scan.h); a character's text list is written out in parts as it
+// grows. The lists are then finished the way the step takes them: character
+// after character, each over the files in turn, testing the cancel flag
+// before each file and after it and showing the same progress texts; every
+// voice count list and the file voice list are written whole, once.
 #include <filesystem>
 #include <new>
 
@@ -20,6 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A text list longer than this is written out between files.
+constexpr std::size_t kTextListPart = 64 * 1024;
+
 // Where the one read of the files ended.
 struct ReadEnd {
   enum Reason { complete, cancelled, failed } reason = complete;
@@ -29,24 +33,12 @@ struct ReadEnd {
   std::size_t files = 0;
 };
 
-ReadEnd scan_files(BuilderRun& run, StaffListScan& scan) {
-  std::string text;
-  for (std::size_t k = 0; k < run.file_count(); ++k) {
-    if (run.cancelled()) return {ReadEnd::cancelled, k};
-    const RunFile& file = run.file(k);
-    if (run.read_source(file, text) != BuilderRun::SourceStatus::ok) return {ReadEnd::failed, k};
-    run.voices.prepare_file(file.full_name, run.settings.reset_per_file);
-    scan.scan_file(text, file.relative_name, run.voices);
-  }
-  return {run.cancelled() ? ReadEnd::cancelled : ReadEnd::complete, run.file_count()};
-}
-
 // The writes below replay the step over the files read. When the read ended
 // early, the step meets that end on its first pass over the files: a cancel
-// seen after file k ends the step right after that file, as if it had come
-// while the file was scanned (before the first file, the flag is simply
-// set); a file that could not be read ends it at that file. Until then the
-// flag that the read left set is not looked at.
+// seen after file k ends it right after that file, as if it had come while
+// the file was scanned (before the first file, the flag is simply set); a
+// file that could not be read ends it at that file. Until then the flag that
+// the read left set is not looked at.
 struct Replay {
   const ReadEnd& read;
   BuilderRun& run;
@@ -70,38 +62,97 @@ bool stays_in(const fs::path& folder, const fs::path& path) {
   return !relative.empty() && *relative.begin() != ".." && *relative.begin() != ".";
 }
 
-bool write_list(BuilderRun& run, std::string_view folder, const std::string& name, std::string_view bytes) {
+// Writes (replacing) or appends a list named below the tool folder. On
+// failure shows "%s ファイルを開けませんでした。" with its path and sets the
+// cancel flag.
+bool put_list(BuilderRun& run, std::string_view folder, const std::string& name, std::string_view bytes, bool append) {
   std::string folder_name(kStaffListFolder);
   folder_name += '\\';
   folder_name += folder;
   const fs::path path = run.ctx.app.home_path(name);
-  if (!stays_in(run.ctx.app.home_path(folder_name), path)) {
-    run.host().message(cannot_open_message(names::display_name(path)));
-    run.host().request_cancel();
+  if (stays_in(run.ctx.app.home_path(folder_name), path)) {
+    if (!append) return run.write_output(name, bytes);
+    create_parent_directories(run.ctx.fs, path);
+    if (run.ctx.fs.append(path, bytes)) return true;
+  }
+  run.host().message(cannot_open_message(names::display_name(path)));
+  run.host().request_cancel();
+  return false;
+}
+
+class StaffListWriter {
+ public:
+  StaffListWriter(BuilderRun& run, StaffListScan& scan)
+      : run_(run), scan_(scan), text_failed_(scan.characters().size(), false) {}
+
+  // Reads and scans every file, writing out long text lists as they grow.
+  ReadEnd scan_files();
+  int write_character_lists(const ReadEnd& read);
+  int write_file_voice_list(const ReadEnd& read);
+
+ private:
+  const Character& character(const CharacterLists& list) const {
+    return run_.characters.characters[static_cast<std::size_t>(list.character)];
+  }
+  // Writes the character's text list up to `end`: the part not yet written.
+  bool write_text(std::size_t v, std::size_t end);
+
+  BuilderRun& run_;
+  StaffListScan& scan_;
+  std::vector<bool> text_failed_;  // a part of the text list could not be written
+};
+
+ReadEnd StaffListWriter::scan_files() {
+  std::string text;
+  std::vector<CharacterLists>& lists = scan_.characters();
+  for (std::size_t k = 0; k < run_.file_count(); ++k) {
+    if (run_.cancelled()) return {ReadEnd::cancelled, k};
+    const RunFile& file = run_.file(k);
+    if (run_.read_source(file, text) != BuilderRun::SourceStatus::ok) return {ReadEnd::failed, k};
+    run_.voices.prepare_file(file.full_name, run_.settings.reset_per_file);
+    scan_.scan_file(text, file.relative_name, run_.voices);
+    for (std::size_t v = 0; v < lists.size(); ++v) {
+      if (lists[v].text_list.size() >= kTextListPart) write_text(v, lists[v].text_size());
+    }
+  }
+  return {run_.cancelled() ? ReadEnd::cancelled : ReadEnd::complete, run_.file_count()};
+}
+
+bool StaffListWriter::write_text(std::size_t v, std::size_t end) {
+  CharacterLists& list = scan_.characters()[v];
+  if (text_failed_[v]) return false;
+  if (end <= list.text_taken) return true;
+  const std::size_t length = end - list.text_taken;
+  // The first part replaces the file, the later ones are appended.
+  if (!put_list(run_, kTextListFolder, text_list_name(character(list).voice_prefix),
+                std::string_view(list.text_list.data(), length), list.text_taken != 0)) {
+    text_failed_[v] = true;
     return false;
   }
-  return run.write_output(name, bytes);
+  list.text_list.erase(0, length);
+  list.text_taken = end;
+  return true;
 }
 
 // The text and voice count lists, character by character.
-int write_character_lists(BuilderRun& run, const StaffListScan& scan, const ReadEnd& read) {
-  Host& host = run.host();
-  const std::vector<CharacterLists>& lists = scan.characters();
+int StaffListWriter::write_character_lists(const ReadEnd& read) {
+  Host& host = run_.host();
+  const std::vector<CharacterLists>& lists = scan_.characters();
   for (std::size_t v = 0; v < lists.size(); ++v) {
     const CharacterLists& list = lists[v];
-    const Character& character = run.characters.characters[static_cast<std::size_t>(list.character)];
-    const std::string text_name = text_list_name(character.voice_prefix);
-    const std::string count_name = voice_count_list_name(character.voice_prefix);
-    const Replay replay{read, run, v == 0 && read.reason != ReadEnd::complete};
+    const std::string text_name = text_list_name(character(list).voice_prefix);
+    const std::string count_name = voice_count_list_name(character(list).voice_prefix);
+    const Replay replay{read, run_, v == 0 && read.reason != ReadEnd::complete};
 
     std::string counts;
-    append_voice_count_head(counts, character);
+    append_voice_count_head(counts, character(list));
     VoiceSums sums;
-    std::size_t text_end = 0;                      // of list.text_list, after the files done
-    std::size_t counts_at_first_text = std::string::npos;  // counts' size after the first file with lines
-    std::size_t next = 0;                          // into list.files
-    bool ended = false;                            // the step ends with this character, without a tail
-    for (std::size_t k = 0; k < run.file_count(); ++k) {
+    std::size_t text_end = 0;  // of the text list, after the files done
+    // The size of `counts` after the first file whose lines are not written yet.
+    std::size_t counts_at_unwritten = std::string::npos;
+    std::size_t next = 0;  // into list.files
+    bool ended = false;    // the step ends with this character, without its tail
+    for (std::size_t k = 0; k < run_.file_count(); ++k) {
       if (replay.stop_before(k)) {
         ended = replay.unreadable(k);
         break;
@@ -113,8 +164,8 @@ int write_character_lists(BuilderRun& run, const StaffListScan& scan, const Read
         ++next;
         host.progress_set_file_text(text_name);
       }
-      append_voice_count_line(counts, count, run.file(k).relative_name);
-      if (count > 0 && counts_at_first_text == std::string::npos) counts_at_first_text = counts.size();
+      append_voice_count_line(counts, count, run_.file(k).relative_name);
+      if (text_end > list.text_taken && counts_at_unwritten == std::string::npos) counts_at_unwritten = counts.size();
       host.progress_set_file_text(count_name);
       sums.add(count);
       if (replay.stop_after(k)) {
@@ -124,17 +175,16 @@ int write_character_lists(BuilderRun& run, const StaffListScan& scan, const Read
     }
     if (!ended) append_voice_count_tail(counts, sums);
 
-    const std::string_view text(list.text_list.data(), text_end);
-    if (!text.empty() && !write_list(run, kTextListFolder, text_name, text)) {
-      // The text list failed with its first file: the step ends there, its
-      // voice count list with that file's line.
-      counts.resize(counts_at_first_text);
-      write_list(run, kVoiceCountFolder, count_name, counts);
+    if (!write_text(v, text_end)) {
+      // The text list failed with a file: the step ends there, the voice
+      // count list with that file's line.
+      if (counts_at_unwritten != std::string::npos) counts.resize(counts_at_unwritten);
+      put_list(run_, kVoiceCountFolder, count_name, counts, false);
       return -1;
     }
-    // A count list that fails sets the cancel flag: the next characters get
-    // their head and tail only.
-    write_list(run, kVoiceCountFolder, count_name, counts);
+    // A voice count list that fails sets the cancel flag: the next
+    // characters get their head and tail only.
+    put_list(run_, kVoiceCountFolder, count_name, counts, false);
     if (ended) return -1;
   }
   // Without voiced characters this step reads nothing: a read that ended
@@ -142,39 +192,39 @@ int write_character_lists(BuilderRun& run, const StaffListScan& scan, const Read
   if (lists.empty() && read.reason != ReadEnd::complete) {
     return read.reason == ReadEnd::cancelled && read.files == 0 ? -1 : 0;
   }
-  return run.cancelled() ? -1 : 0;
+  return run_.cancelled() ? -1 : 0;
 }
 
 // The file voice list. Reached after an early end of the read only when no
 // character has a voice (the character lists end the run otherwise).
-int write_file_voice_list(BuilderRun& run, const StaffListScan& scan, const ReadEnd& read) {
-  const std::vector<CharacterLists>& voiced = scan.characters();
+int StaffListWriter::write_file_voice_list(const ReadEnd& read) {
+  const std::vector<CharacterLists>& voiced = scan_.characters();
   const std::string name = file_voice_list_name();
-  const Replay replay{read, run, read.reason != ReadEnd::complete};
+  const Replay replay{read, run_, read.reason != ReadEnd::complete};
 
   std::string list;
-  append_file_voice_head(list, run.file_count());
+  append_file_voice_head(list, run_.file_count());
   std::vector<std::int64_t> counts(voiced.size(), 0);
   std::vector<std::int64_t> totals(voiced.size(), 0);
   bool ended = false;
-  for (std::size_t k = 0; k < run.file_count(); ++k) {
+  for (std::size_t k = 0; k < run_.file_count(); ++k) {
     if (replay.stop_before(k)) {
       ended = true;
       break;
     }
-    for (const FileVoiceCount& c : scan.file_counts(k)) counts[c.voiced] = c.count;
-    run.host().progress_set_file_text(name);
-    append_file_voice_block(list, run.file(k).relative_name, run.characters, voiced, counts);
+    for (const FileVoiceCount& c : scan_.file_counts(k)) counts[c.voiced] = c.count;
+    run_.host().progress_set_file_text(name);
+    append_file_voice_block(list, run_.file(k).relative_name, run_.characters, voiced, counts);
     for (std::size_t v = 0; v < counts.size(); ++v) totals[v] += counts[v];
-    for (const FileVoiceCount& c : scan.file_counts(k)) counts[c.voiced] = 0;
+    for (const FileVoiceCount& c : scan_.file_counts(k)) counts[c.voiced] = 0;
     if (replay.stop_after(k)) {
       ended = true;
       break;
     }
   }
-  if (!ended && !replay.replaying && run.cancelled()) ended = true;
-  if (!ended) append_file_voice_tail(list, run.characters, voiced, totals);
-  if (!write_list(run, kFileVoiceFolder, name, list)) return -1;
+  if (!ended && !replay.replaying && run_.cancelled()) ended = true;
+  if (!ended) append_file_voice_tail(list, run_.characters, voiced, totals);
+  if (!put_list(run_, kFileVoiceFolder, name, list, false)) return -1;
   return ended ? -1 : 0;
 }
 
@@ -183,11 +233,12 @@ int write_file_voice_list(BuilderRun& run, const StaffListScan& scan, const Read
 int write_staff_lists(BuilderRun& run) {
   try {
     StaffListScan scan(run.characters, run.matcher);
+    StaffListWriter writer(run, scan);
     // The run driver reset the counters for the character lists.
-    const ReadEnd read = scan_files(run, scan);
-    if (write_character_lists(run, scan, read) != 0) return -1;
+    const ReadEnd read = writer.scan_files();
+    if (writer.write_character_lists(read) != 0) return -1;
     run.voices.reset_voice_counters();
-    return write_file_voice_list(run, scan, read);
+    return writer.write_file_voice_list(read);
   } catch (const std::bad_alloc&) {
     run.host().message(kMsgNoMemory);
     return -1;
