@@ -44,6 +44,25 @@ void bump(std::vector<std::int64_t>& counts, std::vector<std::uint32_t>& touched
   if (counts[k]++ == 0) touched.push_back(static_cast<std::uint32_t>(index));
 }
 
+// True when a name of one character begins (or is) a name of another. Two
+// characters' name + mark can only begin the same line then, as both names
+// begin it.
+bool names_overlap(const CharacterTable& table) {
+  std::vector<std::pair<std::string_view, std::size_t>> names;
+  for (std::size_t c = 0; c < table.characters.size(); ++c) {
+    for (const std::string& name : table.characters[c].names) names.emplace_back(name, c);
+  }
+  std::sort(names.begin(), names.end());
+  // The names a name begins follow it at once: a run of names that all
+  // begin with it. Within a run, a character has at most its few own names.
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    for (std::size_t j = i + 1; j < names.size() && names[j].first.starts_with(names[i].first); ++j) {
+      if (names[j].second != names[i].second) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string text_list_name(std::string_view voice_prefix) { return list_name(kTextListFolder, "CTX_List_", voice_prefix); }
@@ -57,11 +76,11 @@ std::string file_voice_list_name() {
 }
 
 StaffListScan::StaffListScan(const CharacterTable& table, const DialogueMatcher& matcher)
-    : matcher_(matcher), voiced_index_(table.characters.size(), -1) {
+    : matcher_(matcher), names_overlap_(names_overlap(table)), voiced_index_(table.characters.size(), -1) {
   for (std::size_t c = 0; c < table.characters.size(); ++c) {
     if (!table.characters[c].voiced()) continue;
     voiced_index_[c] = static_cast<int>(lists_.size());
-    lists_.push_back({static_cast<int>(c), {}, {}});
+    lists_.push_back({static_cast<int>(c), {}, 0, {}});
   }
   own_counts_.assign(lists_.size(), 0);
   first_match_counts_.assign(lists_.size(), 0);
@@ -100,7 +119,11 @@ void StaffListScan::scan_file(std::string_view text, std::string_view relative_n
           bump(first_match_counts_, first_touched_, voiced_index_[static_cast<std::size_t>(first->character)]);
         }
         // Every character whose own names the line begins with lists it.
-        matcher_.match_all(text, i, claims_);
+        if (names_overlap_) {
+          matcher_.match_all(text, i, claims_);
+        } else {
+          claims_.assign(1, *first);
+        }
         for (const DialogueMatch& claim : claims_) {
           const int voiced = voiced_index_[static_cast<std::size_t>(claim.character)];
           if (voiced < 0) continue;

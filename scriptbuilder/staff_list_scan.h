@@ -82,6 +82,9 @@ class StaffListScan {
                  VoiceNumbering& voices);
 
   const DialogueMatcher& matcher_;
+  // A name of one character begins a name of another: only then can a line
+  // begin with two characters' name + mark, and is matched for every one.
+  bool names_overlap_ = false;
   std::vector<int> voiced_index_;  // by table index: index into lists_, or -1
   std::vector<CharacterLists> lists_;
   std::vector<std::size_t> file_begin_;  // per file scanned: its first entry in first_counts_
