@@ -7,13 +7,18 @@
 // after character, each over the files in turn, testing the cancel flag
 // before each file and after it and showing the same progress texts; every
 // voice count list and the file voice list are written whole, once.
+//
+// Every write appends, on a folder the run has emptied: characters with the
+// same voice prefix share their list files, one list after the other.
 #include <filesystem>
 #include <new>
+#include <unordered_set>
 
 #include "scriptbuilder/builder_run.h"
 #include "scriptbuilder/staff_list_scan.h"
 #include "shell/files.h"
 #include "shell/names.h"
+#include "shell/sjis.h"
 
 namespace lumeno::scriptbuilder {
 
@@ -62,16 +67,15 @@ bool stays_in(const fs::path& folder, const fs::path& path) {
   return !relative.empty() && *relative.begin() != ".." && *relative.begin() != ".";
 }
 
-// Writes (replacing) or appends a list named below the tool folder. On
+// Appends to a list named below the tool folder, making its folders. On
 // failure shows "%s ファイルを開けませんでした。" with its path and sets the
 // cancel flag.
-bool put_list(BuilderRun& run, std::string_view folder, const std::string& name, std::string_view bytes, bool append) {
+bool append_list(BuilderRun& run, std::string_view folder, const std::string& name, std::string_view bytes) {
   std::string folder_name(kStaffListFolder);
   folder_name += '\\';
   folder_name += folder;
   const fs::path path = run.ctx.app.home_path(name);
   if (stays_in(run.ctx.app.home_path(folder_name), path)) {
-    if (!append) return run.write_output(name, bytes);
     create_parent_directories(run.ctx.fs, path);
     if (run.ctx.fs.append(path, bytes)) return true;
   }
@@ -82,8 +86,7 @@ bool put_list(BuilderRun& run, std::string_view folder, const std::string& name,
 
 class StaffListWriter {
  public:
-  StaffListWriter(BuilderRun& run, StaffListScan& scan)
-      : run_(run), scan_(scan), text_failed_(scan.characters().size(), false) {}
+  StaffListWriter(BuilderRun& run, StaffListScan& scan);
 
   // Reads and scans every file, writing out long text lists as they grow.
   ReadEnd scan_files();
@@ -100,7 +103,19 @@ class StaffListWriter {
   BuilderRun& run_;
   StaffListScan& scan_;
   std::vector<bool> text_failed_;  // a part of the text list could not be written
+  // The text list may be written out while the files are read: no earlier
+  // character's list goes to the same file.
+  std::vector<bool> first_in_file_;
 };
+
+StaffListWriter::StaffListWriter(BuilderRun& run, StaffListScan& scan)
+    : run_(run), scan_(scan), text_failed_(scan.characters().size(), false) {
+  // Letter case folded: one file on a file system that ignores case.
+  std::unordered_set<std::string> prefixes;
+  for (const CharacterLists& list : scan.characters()) {
+    first_in_file_.push_back(prefixes.insert(fold_ascii(character(list).voice_prefix)).second);
+  }
+}
 
 ReadEnd StaffListWriter::scan_files() {
   std::string text;
@@ -112,7 +127,7 @@ ReadEnd StaffListWriter::scan_files() {
     run_.voices.prepare_file(file.full_name, run_.settings.reset_per_file);
     scan_.scan_file(text, file.relative_name, run_.voices);
     for (std::size_t v = 0; v < lists.size(); ++v) {
-      if (lists[v].text_list.size() >= kTextListPart) write_text(v, lists[v].text_size());
+      if (first_in_file_[v] && lists[v].text_list.size() >= kTextListPart) write_text(v, lists[v].text_size());
     }
   }
   return {run_.cancelled() ? ReadEnd::cancelled : ReadEnd::complete, run_.file_count()};
@@ -123,9 +138,8 @@ bool StaffListWriter::write_text(std::size_t v, std::size_t end) {
   if (text_failed_[v]) return false;
   if (end <= list.text_taken) return true;
   const std::size_t length = end - list.text_taken;
-  // The first part replaces the file, the later ones are appended.
-  if (!put_list(run_, kTextListFolder, text_list_name(character(list).voice_prefix),
-                std::string_view(list.text_list.data(), length), list.text_taken != 0)) {
+  if (!append_list(run_, kTextListFolder, text_list_name(character(list).voice_prefix),
+                   std::string_view(list.text_list.data(), length))) {
     text_failed_[v] = true;
     return false;
   }
@@ -179,12 +193,12 @@ int StaffListWriter::write_character_lists(const ReadEnd& read) {
       // The text list failed with a file: the step ends there, the voice
       // count list with that file's line.
       if (counts_at_unwritten != std::string::npos) counts.resize(counts_at_unwritten);
-      put_list(run_, kVoiceCountFolder, count_name, counts, false);
+      append_list(run_, kVoiceCountFolder, count_name, counts);
       return -1;
     }
     // A voice count list that fails sets the cancel flag: the next
     // characters get their head and tail only.
-    put_list(run_, kVoiceCountFolder, count_name, counts, false);
+    append_list(run_, kVoiceCountFolder, count_name, counts);
     if (ended) return -1;
   }
   // Without voiced characters this step reads nothing: a read that ended
@@ -224,7 +238,7 @@ int StaffListWriter::write_file_voice_list(const ReadEnd& read) {
   }
   if (!ended && !replay.replaying && run_.cancelled()) ended = true;
   if (!ended) append_file_voice_tail(list, run_.characters, voiced, totals);
-  if (!put_list(run_, kFileVoiceFolder, name, list, false)) return -1;
+  if (!append_list(run_, kFileVoiceFolder, name, list)) return -1;
   return ended ? -1 : 0;
 }
 

@@ -111,6 +111,31 @@ TEST_F(VocarListsRunTest, NumberingPerFileRestartsTheNumbersNotTheSums) {
   EXPECT_EQ(read_file(file_list()), files);
 }
 
+TEST_F(VocarListsRunTest, CharactersWithOnePrefixShareTheirListFiles) {
+  // Long enough that the text lists would be written out in parts.
+  write_file(home() / u8path(u8"キャラ定義.txt"), "ERI,エリ\r\nERI,ミオ\r\n");
+  fs::remove_all(scn());
+  std::string first;
+  std::string second;
+  for (const char* file : {"a.txt", "b.txt"}) {
+    std::string text;
+    for (int k = 1; k <= 3000; ++k) {
+      const std::string line = std::string(k % 2 ? "エリ" : "ミオ") + "「" + std::string(30, 'x') + "」\r\n";
+      text += line;
+      (k % 2 ? first : second) += format("scn\\%s(%d): ERI_A1_%04d\t", file, k, static_cast<int>((k + 1) / 2 + (file[0] == 'b') * 1500)) +
+                                  line;
+    }
+    write_file(scn() / file, text);
+  }
+  ASSERT_EQ(run().status, 0);
+  EXPECT_EQ(read_file(text_list("ERI")), first + second);
+  const std::string counts = read_file(count_list("ERI"));
+  const std::string one = count_head("ERI", "エリ") + "    [ 1500] scn\\a.txt\r\n    [ 1500] scn\\b.txt\r\n  計[ 3000]\r\n" +
+                          "\r\n■ファイル数\r\n\r\n  ボイス存在ファイル数 / 全ファイル数 =   2 /   2\r\n";
+  const std::string two = count_head("ERI", "ミオ") + one.substr(count_head("ERI", "エリ").size());
+  EXPECT_EQ(counts, one + two);
+}
+
 // Voice names by (relative name, source line) as one output gives them.
 using VoiceNames = std::map<std::pair<std::string, int>, std::string>;
 
