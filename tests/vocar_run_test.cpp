@@ -48,9 +48,8 @@ TEST_F(VocarRunTest, WritesTheVoiceEmbeddedTreeFromTheRelativeNames) {
   EXPECT_EQ(read_file(voice_text("scn/sub/b.TXT")), "先生「…」\r\n\\VO(ERI_A1_0002)\r\nエリ「また」\r\n");
   EXPECT_EQ(read_file(voice_text("top.txt")), "\\VO(ERI_A1_0003)\r\nエリ「…」");
   EXPECT_FALSE(fs::exists(voice_text("scn/readme.md")));
-  // The other two outputs produce nothing yet.
+  // The scripts produce nothing yet.
   EXPECT_FALSE(fs::exists(home() / u8path(u8"声優用台本")));
-  EXPECT_FALSE(fs::exists(home() / u8path(u8"スタッフ用リスト")));
 
   // The settings file was written with the defaults.
   Settings settings(kIntCount, kStringCount);
@@ -133,7 +132,7 @@ TEST_F(VocarRunTest, WipesTheThreeOutputFoldersWhicheverOutputsRun) {
   write_file(tmp / "keep" / "precious.txt", "x");
   fs::create_directory_symlink(tmp / "keep", home() / u8path(u8"声優用台本"));
 
-  ASSERT_EQ(config({"output_voice_text=0"}).status, 0);
+  ASSERT_EQ(config({"output_voice_text=0", "output_staff_lists=0"}).status, 0);
   const CliResult r = run({"scn"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_FALSE(fs::exists(home() / u8path(u8"スタッフ用リスト")));
@@ -168,6 +167,7 @@ TEST_F(VocarRunTest, FailuresEndTheRunWithoutCompletion) {
   fs::remove(voice_text_folder());
 
   // A source one byte over the limit; the one before it, at the limit, is written.
+  ASSERT_EQ(config({"output_staff_lists=0"}).status, 0);
   write_file(scn() / "a.txt", std::string(kMaxSourceBytes, 'a'));
   write_file(scn() / "b.txt", std::string(kMaxSourceBytes + 1, 'a'));
   r = run({"scn"});
@@ -201,7 +201,10 @@ TEST_F(VocarProgressTest, EachPhaseMovesTheBarByItsShare) {
   EXPECT_EQ(run_with(all), (std::vector<std::string>{
                                "range 1024",
                                "count 声優用台本 を生成しています。", "position 341", "pause 20",
-                               "count スタッフ用リスト を生成しています。", "position 682", "pause 20",
+                               "count スタッフ用リスト を生成しています。",
+                               "file スタッフ用リスト\\キャラ別テキストリスト\\CTX_List_ERI.txt",
+                               "file スタッフ用リスト\\キャラ別ボイス数リスト\\CVO_List_ERI.txt",
+                               "file スタッフ用リスト\\ファイル別ボイス数リスト\\FVO_List.txt", "position 682", "pause 20",
                                "count ボイス命令埋込済テキスト を生成しています。", "file ボイス命令埋込済テキスト\\scn\\a.txt",
                                "position 1024", "pause 20"}));
   EXPECT_EQ(all.completions, std::vector<std::string>{"台本化処理が完了しました。"});

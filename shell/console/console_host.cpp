@@ -97,7 +97,8 @@ void ConsoleHost::progress_set_count_text(std::string_view text) {
 }
 
 void ConsoleHost::progress_set_file_text(std::string_view text) {
-  file_text_ = names::utf8_from_cp932_lossy(text);
+  if (!show_progress_) return;
+  file_text_.assign(text);
   draw(false);
 }
 
@@ -120,7 +121,7 @@ void ConsoleHost::draw(bool force) {
   line += " [";
   for (int i = 0; i < kBar; ++i) line += i < filled ? '#' : '.';
   line += "] ";
-  line += file_text_;
+  line += names::utf8_from_cp932_lossy(file_text_);
   const int width = console_.terminal_width();
   console_.write_err("\r" + fit_columns(line, width > 1 ? width - 1 : 1) + "\x1b[K");
   line_shown_ = true;

@@ -39,7 +39,7 @@ class ConsoleHost final : public Host {
   int max_ = 1024;
   int position_ = 0;
   std::string count_text_;
-  std::string file_text_;
+  std::string file_text_;  // CP932: converted when drawn, as a run may set it for every file it writes
   bool line_shown_ = false;
   std::chrono::steady_clock::time_point last_draw_{};
 };
