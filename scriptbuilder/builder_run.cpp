@@ -64,27 +64,21 @@ bool VocarRun::prepare_run(AppState& app, std::string& why) {
   return true;
 }
 
-// Deletes the three output folders of the tool folder. Only real folders:
-// a link of the same name is left alone, and so is whatever it points to.
-void wipe_output_folders(RunContext& ctx) {
-  std::vector<DirEntry> items;
-  if (!ctx.fs.list(ctx.app.home, items)) return;
+// Deletes the three output folders of the tool folder, whichever outputs are
+// on. Only real folders: a link of the same name is left alone, and so is
+// whatever it points to. A folder that cannot be emptied stops the run, so
+// no output mixes with an earlier run's.
+bool wipe_output_folders(RunContext& ctx) {
   for (std::string_view folder : {kScriptFolder, kStaffListFolder, kVoiceTextFolder}) {
-    const fs::path path = ctx.app.home_path(folder);
-    for (const DirEntry& item : items) {
-      if (item.kind == EntryKind::directory && item.path.filename() == path.filename()) {
-        delete_folder_tree(ctx.fs, item.path);
-        break;
-      }
-    }
+    if (!wipe_output_folder(ctx.fs, ctx.host, ctx.app.home_path(folder))) return false;
   }
+  return true;
 }
 
 int VocarRun::collect_files(RunContext& ctx) {
   save_settings(ctx.fs, ctx.app.settings_path(), ctx.app.settings);
   if (collect_run_files(ctx, *this) != 0) return -1;
-  wipe_output_folders(ctx);
-  return 0;
+  return wipe_output_folders(ctx) ? 0 : -1;
 }
 
 int VocarRun::run_files(RunContext& ctx) {

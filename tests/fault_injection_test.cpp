@@ -171,5 +171,46 @@ TEST(FaultInjection, NamexStopsOnEveryFailureAndLeavesAWholeReport) {
       });
 }
 
+// Every file below `folder`, by its path relative to it.
+std::map<std::string, std::string> files_below(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> out;
+  if (!std::filesystem::exists(folder)) return out;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) out[std::filesystem::relative(entry.path(), folder).string()] = read_file(entry.path());
+  }
+  return out;
+}
+
+TEST(FaultInjection, VocarStopsOnEveryFailureAndWritesNoHalfFile) {
+  const std::string definitions = "ERI,エリ\r\nYUTO,ユウト\r\n";
+  auto prepare = [&](const TempDir& dir) {
+    write_scenario(dir);
+    write_file(dir / "home" / testing::u8path(u8"キャラ定義.txt"), definitions);
+  };
+  // What a run without failures writes.
+  std::map<std::string, std::string> reference;
+  {
+    TempDir dir;
+    prepare(dir);
+    const auto result = testing::run_cli({"vocar", "run", "--home", (dir / "home").string(), "--no-progress", "--yes", "scn"}, dir.path());
+    ASSERT_EQ(result.status, 0) << result.err;
+    reference = files_below(dir / "home" / testing::u8path(u8"ボイス命令埋込済テキスト"));
+    ASSERT_EQ(reference.size(), 2u);
+  }
+  for_each_fault("vocar", prepare, [&](const TempDir& dir, bool failed) {
+    expect_scenario_unchanged(dir);
+    EXPECT_EQ(read_file(dir / "home" / testing::u8path(u8"キャラ定義.txt")), definitions);
+    // A voice-embedded text is there whole or not at all.
+    const auto written = files_below(dir / "home" / testing::u8path(u8"ボイス命令埋込済テキスト"));
+    for (const auto& [name, text] : written) {
+      ASSERT_TRUE(reference.count(name)) << name;
+      EXPECT_EQ(text, reference.at(name)) << name;
+    }
+    if (!failed) {
+      EXPECT_EQ(written.size(), reference.size());
+    }
+  });
+}
+
 }  // namespace
 }  // namespace lumeno
