@@ -4,7 +4,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 corpus=$(bench_corpus "${1:-}")
-work=$root/build/bench-work
+work=${BENCH_WORK:-$root/build/bench-work}
 rm -rf "$work"
 mkdir -p "$work/home"
 "$lumeno" bindo config --home "$work/home" delete_source=0 >/dev/null
