@@ -19,7 +19,8 @@ for tool in "$@"; do
   name=${program[$tool]}
   exe="$build/shell/win32/$name.exe"
   work="$build/win32-test-work/$tool"
-  rm -rf "$work" "$shots/$name".exe-*
+  # No screenshot of an earlier run may stand in for a missing one.
+  rm -rf "$work" "$shots/$name"-*.png
   mkdir -p "$work"
   echo "== $name.exe"
   timeout 900 "$WINE" "$build/tests/win32/desktop_test.exe" "$tool" "$(winpath "$exe")" "$(winpath "$work/run")" "$(winpath "$work/shots")" || status=1

@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -110,6 +111,33 @@ std::string settings_string(const std::string& bytes, int int_count, int index) 
   return field.substr(0, field.find('\0'));
 }
 
+// The tool's fields of a settings file (the ints, then each text cut at its
+// terminator), for comparing files. The language name is left out: without
+// a languages folder the built-in texts are in use, and every save after
+// the first writes an empty name. The bytes after a text's terminator are
+// what an earlier, longer text left there.
+std::string tool_fields(const std::string& bytes, int int_count) {
+  const std::size_t ints_end = 264 + 4 * static_cast<std::size_t>(int_count);
+  if (bytes.size() < ints_end) return "<short file>";
+  std::string fields = bytes.substr(264, ints_end - 264);
+  for (std::size_t at = ints_end; at < bytes.size(); at += 264) {
+    const std::string field = bytes.substr(at, 264);
+    fields += field.substr(0, field.find('\0'));
+    fields += '|';
+  }
+  return fields;
+}
+
+// Where two settings files differ after the language name, for a failure message.
+std::wstring difference(const std::string& got, const std::string& want) {
+  auto byte = [](const std::string& s, std::size_t i) { return i < s.size() ? std::to_wstring(static_cast<unsigned char>(s[i])) : L"end"; };
+  std::wstring bytes;
+  for (std::size_t i = 264; i < got.size() && i < want.size(); ++i) {
+    if (got[i] != want[i]) bytes += std::to_wstring(i) + L":" + byte(got, i) + L"/" + byte(want, i) + L" ";
+  }
+  return L"sizes " + std::to_wstring(got.size()) + L" and " + std::to_wstring(want.size()) + L", differences (offset:got/want) " + bytes;
+}
+
 // ---------------------------------------------------------------- the tools
 
 struct Tool {
@@ -118,19 +146,27 @@ struct Tool {
   const wchar_t* caption;
   const wchar_t* settings_file;
   std::size_t settings_size;
+  int int_count;               // the settings file's ints
   const wchar_t* completion;   // UI text 38
   const wchar_t* group_label;  // UI text 45; null without a group
   int version_text;            // control of the version box's text
+  int progress_count;          // the progress dialog's two text lines
+  int progress_file;
+  bool asks_first;             // convert-all asks before it starts
+  bool shows_count;            // the completion message counts the files
 };
 
 const Tool kTools[] = {
-    {L"vocar", L"Vocar.exe", L"Lumeno Scenify Tool", L"Vocar.dat", 2096, L"台本化処理が完了しました。", L"セリフとして認識させる記号",
-     IDC_VOCAR_VERSION_TEXT},
-    {L"pruna", L"Pruna.exe", L"Lumeno Thinout Tool", L"Pruna.dat", 328, L"処理が完了しました。", nullptr, IDC_VERSION_TEXT},
-    {L"namex", L"Namex.exe", L"Lumeno Character Name Finder", L"Namex.dat", 856, L"個のファイルを変換しました。", L"セリフ認識記号",
-     IDC_VERSION_TEXT},
-    {L"splix", L"Splix.exe", L"Lumeno Text Divide Tool", L"Splix.dat", 328, L"個のファイルを変換しました。", L"置換処理", IDC_VERSION_TEXT},
-    {L"bindo", L"Bindo.exe", L"Lumeno Text Pack Tool", L"Bindo.dat", 328, L"個のファイルを変換しました。", L"置換処理", IDC_VERSION_TEXT},
+    {L"vocar", L"Vocar.exe", L"Lumeno Scenify Tool", L"Vocar.dat", 2096, 128, L"台本化処理が完了しました。", L"セリフとして認識させる記号",
+     IDC_VOCAR_VERSION_TEXT, IDC_VOCAR_PROGRESS_COUNT, IDC_VOCAR_PROGRESS_FILE, true, false},
+    {L"pruna", L"Pruna.exe", L"Lumeno Thinout Tool", L"Pruna.dat", 328, 16, L"処理が完了しました。", nullptr, IDC_VERSION_TEXT,
+     IDC_PROGRESS_COUNT, IDC_PROGRESS_FILE, false, false},
+    {L"namex", L"Namex.exe", L"Lumeno Character Name Finder", L"Namex.dat", 856, 16, L"個のファイルを変換しました。", L"セリフ認識記号",
+     IDC_VERSION_TEXT, IDC_PROGRESS_COUNT, IDC_PROGRESS_FILE, false, true},
+    {L"splix", L"Splix.exe", L"Lumeno Text Divide Tool", L"Splix.dat", 328, 16, L"個のファイルを変換しました。", L"置換処理", IDC_VERSION_TEXT,
+     IDC_PROGRESS_COUNT, IDC_PROGRESS_FILE, false, true},
+    {L"bindo", L"Bindo.exe", L"Lumeno Text Pack Tool", L"Bindo.dat", 328, 16, L"個のファイルを変換しました。", L"置換処理", IDC_VERSION_TEXT,
+     IDC_PROGRESS_COUNT, IDC_PROGRESS_FILE, false, true},
 };
 
 constexpr std::string_view kMarker = "////≪≪■■";
@@ -215,7 +251,7 @@ std::string narrow_name(const Tool& tool) { return utf8(tool.key); }
 constexpr int kConvertAll = 5, kConvertSelected = 6, kExit = 7, kDeleteSelected = 8, kDeleteUnselected = 9, kClear = 10,
               kAlwaysOnTop = 11, kOptions = 13, kVersion = 14;
 
-void check_menu_states(const App& app, bool any, bool selection, const std::string& situation) {
+void check_menu_states(const App& app, const std::string& name, bool any, bool selection, const std::string& situation) {
   const bool ok = app.enabled(kConvertAll) == any && app.enabled(kConvertSelected) == (any && selection) &&
                   app.enabled(kClear) == any && app.enabled(kDeleteSelected) == selection && app.enabled(kDeleteUnselected) == selection &&
                   app.enabled(kExit) && app.enabled(kAlwaysOnTop) && app.enabled(kOptions) && app.enabled(kVersion);
@@ -223,7 +259,7 @@ void check_menu_states(const App& app, bool any, bool selection, const std::stri
   for (int id : {kConvertAll, kConvertSelected, kDeleteSelected, kDeleteUnselected, kClear}) {
     states += std::to_wstring(id) + (app.enabled(id) ? L" on  " : L" off  ");
   }
-  report.check(ok, "menu states " + situation, states);
+  report.check(ok, name + ": menu states " + situation, states);
 }
 
 void check_start_and_list(App& app, const Tool& tool, const std::wstring& work) {
@@ -250,10 +286,10 @@ void check_start_and_list(App& app, const Tool& tool, const std::wstring& work) 
 
 void check_selection(App& app, const Tool& tool, const std::wstring& shots) {
   const std::string name = narrow_name(tool);
-  check_menu_states(app, true, false, "with entries and no selection");
+  check_menu_states(app, name, true, false, "with entries and no selection");
   app.rows().select(0, true);
   report.check(app.status_becomes(L"1 個のオブジェクトを選択"), name + ": selecting shows the selected count", app.status());
-  check_menu_states(app, true, true, "with a selection");
+  check_menu_states(app, name, true, true, "with a selection");
   report.check(screenshot({app.main()}, shots + L"\\" + tool.program + L"-main.bmp"), name + ": screenshot of the main window");
   app.rows().select(0, false);
   report.check(app.status_becomes(L"2 個のオブジェクト"), name + ": clearing the selection shows the count again", app.status());
@@ -347,7 +383,7 @@ void check_options_frame(App& app, const Tool& tool, const std::wstring& shots) 
 }
 
 // Bindo and Splix: the one check box against the settings file.
-void check_delete_source_option(App& app, const Tool& tool) {
+void check_delete_source_option(App& app, const Tool& tool, const std::string& defaults) {
   const std::string name = narrow_name(tool);
   HWND dialog = open_options(app, tool);
   if (!dialog) return;
@@ -379,7 +415,10 @@ void check_delete_source_option(App& app, const Tool& tool) {
   press(dialog, IDC_DEFAULTS);
   Sleep(200);
   press(dialog, IDOK);
-  report.check(app.gone(dialog) && settings_int(app.settings(), 1) == 1, name + ": defaults then OK store 1");
+  const bool closed = app.gone(dialog);
+  const std::string after = app.settings();
+  report.check(closed && tool_fields(after, tool.int_count) == tool_fields(defaults, tool.int_count),
+               name + ": defaults then OK store the first start's settings again", difference(after, defaults));
 }
 
 // A message box of the program showing `text` (plain boxes carry the
@@ -407,7 +446,7 @@ void set_edit(HWND dialog, int id, const std::wstring& text) {
 
 // Vocar: the start number's checks, the enable rule of the second string,
 // what OK stores, and the hidden check box kept as it was.
-void check_vocar_options(App& app) {
+void check_vocar_options(App& app, const std::string& defaults) {
   HWND dialog = open_options(app, kTools[0]);
   if (!dialog) return;
   report.check(checked(dialog, IDC_V_OUTPUT_SCRIPTS) && checked(dialog, IDC_V_VOICE_CR_LF) && !checked(dialog, IDC_V_RESET_PER_FILE) &&
@@ -457,10 +496,20 @@ void check_vocar_options(App& app) {
                "vocar: the defaults button resets the controls and the enable rule");
   press(dialog, IDCANCEL);
   report.check(app.gone(dialog) && app.settings() == after, "vocar: defaults then Cancel leave the settings file alone");
+
+  dialog = open_options(app, kTools[0]);
+  if (!dialog) return;
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  press(dialog, IDOK);
+  const bool reset = app.gone(dialog);
+  const std::string stored = app.settings();
+  report.check(reset && tool_fields(stored, 128) == tool_fields(defaults, 128), "vocar: defaults then OK store the first start's settings again",
+               difference(stored, defaults));
 }
 
 // Pruna: check boxes and the two radio groups against the settings file.
-void check_pruna_options(App& app) {
+void check_pruna_options(App& app, const std::string& defaults) {
   HWND dialog = open_options(app, kTools[1]);
   if (!dialog) return;
   report.check(checked(dialog, IDC_P_LINE_COMMENTS) && checked(dialog, IDC_P_BLOCK_COMMENTS) && !checked(dialog, IDC_P_COMMANDS) &&
@@ -479,19 +528,27 @@ void check_pruna_options(App& app) {
                "pruna: OK stores the boxes and the radio groups");
   dialog = open_options(app, kTools[1]);
   if (!dialog) return;
+  report.check(!checked(dialog, IDC_P_LINE_COMMENTS) && checked(dialog, IDC_P_KEEP_TARGETS) && checked(dialog, IDC_P_BLANK_ALL) &&
+                   checked(dialog, IDC_P_SINGLE_OUTPUT),
+               "pruna: the dialog shows the stored settings");
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  press(dialog, IDCANCEL);
+  report.check(app.gone(dialog) && app.settings() == after, "pruna: defaults then Cancel leave the settings file alone");
+  dialog = open_options(app, kTools[1]);
+  if (!dialog) return;
   press(dialog, IDC_DEFAULTS);
   Sleep(200);
   press(dialog, IDOK);
   app.gone(dialog);
   after = app.settings();
-  report.check(settings_int(after, 1) == 1 && settings_int(after, 2) == 1 && settings_int(after, 3) == 0 && settings_int(after, 4) == 1 &&
-                   settings_int(after, 5) == 0 && settings_int(after, 6) == 0,
-               "pruna: defaults then OK store the defaults");
+  report.check(tool_fields(after, 16) == tool_fields(defaults, 16), "pruna: defaults then OK store the first start's settings again",
+               difference(after, defaults));
 }
 
 // Namex: the empty dialogue marks refused, the slider and its texts, the
 // order radios and the reverse box.
-void check_namex_options(App& app) {
+void check_namex_options(App& app, const std::string& defaults) {
   HWND dialog = open_options(app, kTools[2]);
   if (!dialog) return;
   report.equal(text_of(GetDlgItem(dialog, IDC_N_LENGTH_TEXT)) + L" " + text_of(GetDlgItem(dialog, IDC_N_BYTES_TEXT)), L"最大 16 文字 (32 Byte)",
@@ -518,14 +575,23 @@ void check_namex_options(App& app) {
                "namex: OK stores the fields, the slider, the order and the reverse box");
   dialog = open_options(app, kTools[2]);
   if (!dialog) return;
+  report.check(checked(dialog, IDC_N_BY_COUNT) && checked(dialog, IDC_N_REVERSE) &&
+                   SendMessageW(GetDlgItem(dialog, IDC_N_LENGTH_SLIDER), TBM_GETPOS, 0, 0) == 24 &&
+                   text_of(GetDlgItem(dialog, IDC_N_NAME_START)) == L"＠",
+               "namex: the dialog shows the stored settings");
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  press(dialog, IDCANCEL);
+  report.check(app.gone(dialog) && app.settings() == after, "namex: defaults then Cancel leave the settings file alone");
+  dialog = open_options(app, kTools[2]);
+  if (!dialog) return;
   press(dialog, IDC_DEFAULTS);
   Sleep(200);
   press(dialog, IDOK);
   app.gone(dialog);
   after = app.settings();
-  report.check(settings_int(after, 1) == 16 && settings_int(after, 2) == 0 && settings_int(after, 3) == 0 &&
-                   settings_string(after, 16, 0) == "「/『/（" && settings_string(after, 16, 1).empty(),
-               "namex: defaults then OK store the defaults");
+  report.check(tool_fields(after, 16) == tool_fields(defaults, 16), "namex: defaults then OK store the first start's settings again",
+               difference(after, defaults));
 }
 
 bool no_dialog_titled(const App& app, const std::wstring& title) {
@@ -562,7 +628,7 @@ void check_removals(App& app, const Tool& tool) {
   if (box) press(box, IDYES);
   report.check(wait_until([&] { return app.rows().count() == 0; }, 5000), name + ": Yes clears the list");
   report.check(app.status_becomes(L""), name + ": an empty list shows no status text", app.status());
-  check_menu_states(app, false, false, "with an empty list");
+  check_menu_states(app, name, false, false, "with an empty list");
 }
 
 void check_second_start(App& app, const Tool& tool, const std::wstring& work) {
@@ -611,19 +677,30 @@ void check_language_switch(App& app, const Tool& tool) {
 
 // ---------------------------------------------------------------- runs
 
-// Runs convert-all to its completion message and closes it; the message text.
-std::wstring convert_all(App& app, const Tool& tool) {
-  app.command(kConvertAll);
+// Answers convert-all's question with OK, for the tools that ask.
+void confirm_start(const App& app, const Tool& tool) {
+  if (!tool.asks_first) return;
   std::wstring text;
-  HWND box = app.box(tool.caption, text, 60000);
+  if (HWND box = app.box(L"確認", text)) press(box, IDOK);
+}
+
+// Runs convert-all (or convert-selected) to its completion message and
+// closes it; the message text.
+std::wstring convert_all(App& app, const Tool& tool, int command = kConvertAll) {
+  app.command(command);
+  confirm_start(app, tool);
+  std::wstring text;
+  HWND box = app.box(tool.caption, text, 120000);
   if (box) press(box, IDOK);
   HWND progress = app.dialog(L"変換中...", 1000);
   if (progress) app.gone(progress);
   return text;
 }
 
-// "N <completion text>\n\n処理時間  ... 秒." (any N when `count` < 0).
+// The completion message: the completion text alone, or "N <text>\n\n
+// 処理時間  ... 秒." (any N when `count` < 0).
 bool is_completion(const std::wstring& text, int count, const Tool& tool) {
+  if (!tool.shows_count) return text == tool.completion;
   std::size_t at = 0;
   if (count >= 0) {
     const std::wstring number = std::to_wstring(count);
@@ -637,15 +714,42 @@ bool is_completion(const std::wstring& text, int count, const Tool& tool) {
   return text.compare(at, rest.size(), rest) == 0 && text.size() > at + rest.size() && text.substr(text.size() - 2) == L"秒.";
 }
 
+// The files of a long run: f10000.txt, f10001.txt, ... (their run order).
+constexpr int kLongRunFiles = 4000;
+
+std::wstring numbered_name(int index) { return L"f" + std::to_wstring(10000 + index) + L".txt"; }
+
+void write_numbered_files(const std::wstring& folder, int count, std::string_view body) {
+  make_folder(folder);
+  for (int i = 0; i < count; ++i) write_file(folder + L"\\" + numbered_name(i), body);
+}
+
+std::size_t occurrences(std::string_view text, std::string_view part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string_view::npos; at = text.find(part, at + part.size())) ++n;
+  return n;
+}
+
+// What the cancel check knows of a long run: when its conversion is under
+// way (the moment to cancel), whether every file's result is there, and
+// the count the completion message gives (-1: not checked).
+struct LongRun {
+  std::function<bool(HWND progress)> under_way;
+  std::function<bool()> finished;
+  int count = -1;
+};
+
 // Cancel during a long run: the first press greys the button and retitles
-// the dialog; the run ends with the abort message and no completion; the
-// next run starts with the flag clear. The progress dialog is photographed.
-void check_cancel(App& app, const Tool& tool, const std::wstring& shots, bool by_escape) {
+// the dialog; the run stops short of its last file and ends with the abort
+// message and no completion; the next run starts with the flag clear and
+// converts everything. The progress dialog is photographed.
+void check_cancel(App& app, const Tool& tool, const std::wstring& shots, bool by_escape, const LongRun& run) {
   const std::string name = narrow_name(tool);
   app.command(kConvertAll);
+  confirm_start(app, tool);
   HWND progress = app.dialog(L"変換中...", 20000);
   if (!report.check(progress != nullptr, name + ": the progress dialog opens")) return;
-  wait_until([&] { return !text_of(GetDlgItem(progress, IDC_PROGRESS_COUNT)).empty(); }, 5000);
+  report.check(wait_until([&] { return run.under_way(progress); }, 30000), name + ": the long run is converting");
   report.check(screenshot({app.main(), progress}, shots + L"\\" + tool.program + L"-progress.bmp"), name + ": screenshot of the progress dialog");
   report.equal(text_of(GetDlgItem(progress, IDCANCEL)), L"キャンセル", name + ": the Cancel button");
   report.check(IsWindowEnabled(GetDlgItem(progress, IDCANCEL)) != FALSE, name + ": Cancel is enabled during the run");
@@ -660,7 +764,7 @@ void check_cancel(App& app, const Tool& tool, const std::wstring& shots, bool by
     }
   }
   std::wstring text;
-  HWND box = app.box(tool.caption, text, 60000);
+  HWND box = app.box(tool.caption, text, 120000);
   report.check(text_of(progress) == L"変換中...[キャンセル中、しばらくお待ちください]" && !IsWindowEnabled(GetDlgItem(progress, IDCANCEL)),
                name + (by_escape ? ": Escape" : ": Cancel") + " greys the button and retitles the dialog", text_of(progress));
   report.equal(text, L"処理を中断しました。", name + ": a cancelled run ends with the abort message");
@@ -669,9 +773,16 @@ void check_cancel(App& app, const Tool& tool, const std::wstring& shots, bool by
     press(box, IDOK);
   }
   report.check(app.gone(progress), name + ": the dialog closes after the run");
+  report.check(!run.finished(), name + ": the cancelled run stopped before its last file");
+  const ULONGLONG begun = GetTickCount64();
   const std::wstring again = convert_all(app, tool);
-  report.check(is_completion(again, -1, tool), name + ": the next run completes (the flag was cleared)", again);
+  std::printf("       (%s: the next run took %llu ms)\n", name.c_str(), static_cast<unsigned long long>(GetTickCount64() - begun));
+  report.check(is_completion(again, run.count, tool), name + ": the next run completes (the flag was cleared)", again);
+  report.check(run.finished(), name + ": the next run converts every file");
 }
+
+// The progress dialog's upper line is set.
+bool count_shown(const Tool& tool, HWND progress) { return !text_of(GetDlgItem(progress, tool.progress_count)).empty(); }
 
 void check_bindo_runs(const Tool& tool, const std::wstring& work, const std::wstring& home, const std::wstring& shots) {
   const std::wstring scn = work + L"\\pack";
@@ -690,14 +801,18 @@ void check_bindo_runs(const Tool& tool, const std::wstring& work, const std::wst
   report.check(!exists(scn + L"\\第1章\\a.txt") && exists(scn + L"\\第1章\\skip.csv"), "bindo: packed sources are deleted, others stay");
   report.check(app.close(), "bindo: closes after the run");
 
-  // A long run to cancel: many files in one folder.
+  // A long run to cancel: many files in one folder. Across the cancelled
+  // run and the next one every file is packed exactly once.
   const std::wstring many = work + L"\\many";
-  make_folder(many);
-  const std::string body(4000, 'a');
-  for (int i = 0; i < 4000; ++i) write_file(many + L"\\f" + std::to_wstring(10000 + i) + L".txt", body);
+  write_numbered_files(many, kLongRunFiles, std::string(4000, 'a'));
   App long_run(tool, home);
   if (!report.check(long_run.start({L"many"}, work), "bindo: starts with a large folder")) return;
-  check_cancel(long_run, tool, shots, true);
+  check_cancel(long_run, tool, shots, true,
+               {[&](HWND progress) { return count_shown(tool, progress); },
+                [&] {
+                  return !exists(many + L"\\" + numbered_name(kLongRunFiles - 1)) &&
+                         occurrences(read_file(many + L"\\many.txt").value_or(""), kMarker) == kLongRunFiles;
+                }});
   long_run.close();
 }
 
@@ -716,19 +831,21 @@ void check_splix_runs(const Tool& tool, const std::wstring& work, const std::wst
   report.check(app.close(), "splix: closes after the run");
 
   const std::wstring many = work + L"\\many";
-  make_folder(many);
-  for (int i = 0; i < 3000; ++i) {
-    write_file(many + L"\\p" + std::to_wstring(10000 + i) + L".txt", m + "a.txt\r\n" + std::string(2000, 'a') + "\r\n");
-  }
+  constexpr int kPacks = 3000;
+  write_numbered_files(many, kPacks, m + "a.txt\r\n" + std::string(2000, 'a') + "\r\n");
+  const std::wstring last = many + L"\\" + numbered_name(kPacks - 1);
   App long_run(tool, home);
   if (!report.check(long_run.start({L"many"}, work), "splix: starts with a large folder")) return;
-  check_cancel(long_run, tool, shots, false);
+  check_cancel(long_run, tool, shots, false,
+               {[&](HWND progress) { return count_shown(tool, progress); },
+                [&] { return !exists(last) && exists(last.substr(0, last.size() - 4) + L"\\a.txt"); }});
   long_run.close();
 }
 
 // Vocar: the confirmation (Cancel starts nothing, OK runs), the completion
-// text, and the voice-embedded copy written into the home folder.
-void check_vocar_runs(const Tool& tool, const std::wstring& work, const std::wstring& home) {
+// text, the voice-embedded copy written into the home folder, and a long
+// run cancelled.
+void check_vocar_runs(const Tool& tool, const std::wstring& work, const std::wstring& home, const std::wstring& shots) {
   write_file(home + L"\\キャラ定義.txt", "// prefix,name\r\nERI,エリ\r\n");
   make_folder(work + L"\\台本");
   write_file(work + L"\\台本\\01.txt", "エリ「おはよう」\r\n地の文\r\n");
@@ -747,36 +864,86 @@ void check_vocar_runs(const Tool& tool, const std::wstring& work, const std::wst
   HWND done = app.box(tool.caption, text, 60000);
   report.equal(text, L"台本化処理が完了しました。", "vocar: OK runs to the completion message");
   if (done) press(done, IDOK);
-  report.check(exists(home + L"\\ボイス命令埋込済テキスト"), "vocar: the voice-embedded text is written beside the program");
+  file_is(home + L"\\ボイス命令埋込済テキスト\\台本\\01.txt", "\\VO(ERI_A1_0001)\r\nエリ「おはよう」\r\n地の文\r\n",
+          "vocar: the voice-embedded copy beside the program numbers the dialogue");
   report.check(app.close(), "vocar: closes after the run");
+
+  // Every file holds one line of エリ: the last file's line is voice 4000
+  // only when the run after the cancelled one numbered from the start.
+  write_numbered_files(work + L"\\長編", kLongRunFiles, "エリ「あ」\r\n");
+  const std::wstring last = home + L"\\ボイス命令埋込済テキスト\\長編\\" + numbered_name(kLongRunFiles - 1);
+  App long_run(tool, home);
+  if (!report.check(long_run.start({L"長編"}, work), "vocar: starts with a large folder")) return;
+  check_cancel(long_run, tool, shots, false,
+               {[&](HWND progress) { return !text_of(GetDlgItem(progress, tool.progress_file)).empty(); },
+                [&] { return read_file(last) == std::optional<std::string>("\\VO(ERI_A1_4000)\r\nエリ「あ」\r\n"); }});
+  long_run.close();
 }
 
-// Pruna: the completion text alone, the output folder and the log.
-void check_pruna_runs(const Tool& tool, const std::wstring& work, const std::wstring& home) {
+// Pruna: the completion text alone, the output tree and the log.
+void check_pruna_runs(const Tool& tool, const std::wstring& work, const std::wstring& home, const std::wstring& shots) {
   make_folder(work + L"\\原稿");
   write_file(work + L"\\原稿\\a.txt", "abc//note\r\n");
   App app(tool, home);
   if (!report.check(app.start({L"原稿"}, work), "pruna: starts with a folder")) return;
-  app.command(kConvertAll);
-  std::wstring text;
-  HWND done = app.box(tool.caption, text, 60000);
+  const std::wstring text = convert_all(app, tool);
   report.equal(text, L"処理が完了しました。", "pruna: convert-all shows the completion text alone");
-  if (done) press(done, IDOK);
-  report.check(exists(home + L"\\出力テキスト\\原稿\\a.txt") && exists(home + L"\\log.txt"), "pruna: the output tree and the log are written");
+  file_is(home + L"\\出力テキスト\\原稿\\a.txt", "abc\r\n", "pruna: the output tree holds the stripped file");
+  file_is(home + L"\\log.txt",
+          "■ファイル数\r\n  ファイル数 =     1\r\n\r\n■削除対象\r\n　／／\r\n　／＊～＊／\r\n\r\n■削除数\r\n"
+          "  ／／       =     1\r\n  ／＊～＊／ =     0\r\n\r\n",
+          "pruna: the log counts the file and the comment");
   report.check(app.close(), "pruna: closes after the run");
+
+  // The log is written after the last file only.
+  const std::wstring log = home + L"\\log.txt";
+  DeleteFileW(log.c_str());
+  write_numbered_files(work + L"\\長文", kLongRunFiles, "a//b\r\n");
+  const std::wstring out = home + L"\\出力テキスト\\長文\\";
+  App long_run(tool, home);
+  if (!report.check(long_run.start({L"長文"}, work), "pruna: starts with a large folder")) return;
+  check_cancel(long_run, tool, shots, true,
+               {[&](HWND) { return exists(out + numbered_name(0)); },
+                [&] {
+                  return exists(out + numbered_name(kLongRunFiles - 1)) &&
+                         read_file(log).value_or("").find("  ファイル数 =  4000\r\n") != std::string::npos;
+                }});
+  long_run.close();
 }
 
 // Namex: the completion message and the report beside the program.
-void check_namex_runs(const Tool& tool, const std::wstring& work, const std::wstring& home) {
+void check_namex_runs(const Tool& tool, const std::wstring& work, const std::wstring& home, const std::wstring& shots) {
   make_folder(work + L"\\会話");
   write_file(work + L"\\会話\\a.txt", "太郎「あ」\r\n花子「い」\r\n太郎「う」\r\n");
+  make_folder(work + L"\\雑談");
+  write_file(work + L"\\雑談\\b.txt", "次郎「え」\r\n");
   App app(tool, home);
-  if (!report.check(app.start({L"会話"}, work), "namex: starts with a folder")) return;
-  const std::wstring text = convert_all(app, tool);
-  report.check(is_completion(text, 1, tool), "namex: convert-all ends with the completion message", text);
-  const std::string output = read_file(home + L"\\output.txt").value_or(std::string());
-  report.check(output.find("[    1個] ,花子\r\n[    2個] ,太郎\r\n") == 0, "namex: the report lists the names in name order", shown(output));
+  if (!report.check(app.start({L"会話", L"雑談"}, work), "namex: starts with two folders")) return;
+  const std::wstring report_path = home + L"\\output.txt";
+  // The list shows 雑談 on top; only the selected 会話 takes part.
+  app.rows().select(1, true);
+  app.status_becomes(L"1 個のオブジェクトを選択");
+  std::wstring text = convert_all(app, tool, kConvertSelected);
+  std::string output = read_file(report_path).value_or(std::string());
+  report.check(is_completion(text, 1, tool) && output.rfind("[    1個] ,花子\r\n[    2個] ,太郎\r\n", 0) == 0 && output.find("次郎") == std::string::npos,
+               "namex: convert-selected reads the selected folder only", text + L" / " + shown(output));
+  text = convert_all(app, tool);
+  report.check(is_completion(text, 2, tool), "namex: convert-all ends with the completion message", text);
+  output = read_file(report_path).value_or(std::string());
+  report.check(output.rfind("[    1個] ,花子\r\n[    1個] ,次郎\r\n[    2個] ,太郎\r\n", 0) == 0,
+               "namex: the report lists the names in byte order",
+               shown(output));
   report.check(app.close(), "namex: closes after the run");
+
+  // The report is written after the last file only.
+  DeleteFileW(report_path.c_str());
+  write_numbered_files(work + L"\\会話集", kLongRunFiles, "太郎「あ」\r\n");
+  App long_run(tool, home);
+  if (!report.check(long_run.start({L"会話集"}, work), "namex: starts with a large folder")) return;
+  check_cancel(long_run, tool, shots, false,
+               {[&](HWND progress) { return count_shown(tool, progress); },
+                [&] { return read_file(report_path).value_or("").rfind("[ 4000個] ,太郎\r\n", 0) == 0; }, kLongRunFiles});
+  long_run.close();
 }
 
 constexpr std::string_view kEnglish =
@@ -806,16 +973,17 @@ int run(const Tool& tool, const std::wstring& program, const std::wstring& work,
     App app(tool, home);
     if (!report.check(app.start({L"シナリオ", L"one.txt", L"two.doc"}, work), name + ": starts with paths on its command line")) return 1;
     check_start_and_list(app, tool, work);
+    const std::string defaults = app.settings();
     check_selection(app, tool, shots);
     check_layout(app, tool);
     check_version_box(app, tool);
     check_always_on_top(app, tool);
     check_options_frame(app, tool, shots);
     const std::wstring key = tool.key;
-    if (key == L"bindo" || key == L"splix") check_delete_source_option(app, tool);
-    if (key == L"vocar") check_vocar_options(app);
-    if (key == L"pruna") check_pruna_options(app);
-    if (key == L"namex") check_namex_options(app);
+    if (key == L"bindo" || key == L"splix") check_delete_source_option(app, tool, defaults);
+    if (key == L"vocar") check_vocar_options(app, defaults);
+    if (key == L"pruna") check_pruna_options(app, defaults);
+    if (key == L"namex") check_namex_options(app, defaults);
     check_removals(app, tool);
     check_second_start(app, tool, work);
     check_close(app, tool);
@@ -846,9 +1014,9 @@ int run(const Tool& tool, const std::wstring& program, const std::wstring& work,
 
   if (std::wstring(tool.key) == L"bindo") check_bindo_runs(tool, work, home, shots);
   if (std::wstring(tool.key) == L"splix") check_splix_runs(tool, work, home, shots);
-  if (std::wstring(tool.key) == L"vocar") check_vocar_runs(tool, work, home);
-  if (std::wstring(tool.key) == L"pruna") check_pruna_runs(tool, work, home);
-  if (std::wstring(tool.key) == L"namex") check_namex_runs(tool, work, home);
+  if (std::wstring(tool.key) == L"vocar") check_vocar_runs(tool, work, home, shots);
+  if (std::wstring(tool.key) == L"pruna") check_pruna_runs(tool, work, home, shots);
+  if (std::wstring(tool.key) == L"namex") check_namex_runs(tool, work, home, shots);
 
   return 0;
 }
