@@ -305,6 +305,8 @@ TEST_F(VocarListsRunTest, ACancelBeforeTheListsLeavesEveryCountListItsHeadAndTai
 }
 
 TEST_F(VocarListsRunTest, ACancelWithinTheListsEndsThemWhereItCame) {
+  // The scripts would read the files first.
+  config({"output_scripts=0"});
   write_file(scn() / "c.txt", "エリ「c」");
   // Seen after the first file of the first character: its lists end there,
   // without a tail, and no other list is written.
@@ -334,6 +336,7 @@ TEST_F(VocarListsRunTest, ACancelWithinTheListsEndsThemWhereItCame) {
 }
 
 TEST_F(VocarListsRunTest, FailuresEndTheRunWithTheirMessage) {
+  config({"output_scripts=0"});
   // A source that cannot be read: the lists end at it, the run with the
   // reader's message only.
   RecordingHost host;

@@ -48,8 +48,8 @@ TEST_F(VocarRunTest, WritesTheVoiceEmbeddedTreeFromTheRelativeNames) {
   EXPECT_EQ(read_file(voice_text("scn/sub/b.TXT")), "先生「…」\r\n\\VO(ERI_A1_0002)\r\nエリ「また」\r\n");
   EXPECT_EQ(read_file(voice_text("top.txt")), "\\VO(ERI_A1_0003)\r\nエリ「…」");
   EXPECT_FALSE(fs::exists(voice_text("scn/readme.md")));
-  // The scripts produce nothing yet.
-  EXPECT_FALSE(fs::exists(home() / u8path(u8"声優用台本")));
+  // The scripts are written.
+  EXPECT_TRUE(fs::exists(home() / u8path(u8"声優用台本/[ERI]エリ/scn/sub/b.zd")));
 
   // The settings file was written with the defaults.
   Settings settings(kIntCount, kStringCount);
@@ -167,7 +167,7 @@ TEST_F(VocarRunTest, FailuresEndTheRunWithoutCompletion) {
   fs::remove(voice_text_folder());
 
   // A source one byte over the limit; the one before it, at the limit, is written.
-  ASSERT_EQ(config({"output_staff_lists=0"}).status, 0);
+  ASSERT_EQ(config({"output_staff_lists=0", "output_scripts=0"}).status, 0);
   write_file(scn() / "a.txt", std::string(kMaxSourceBytes, 'a'));
   write_file(scn() / "b.txt", std::string(kMaxSourceBytes + 1, 'a'));
   r = run({"scn"});
@@ -200,7 +200,8 @@ TEST_F(VocarProgressTest, EachPhaseMovesTheBarByItsShare) {
   RecordingHost all;
   EXPECT_EQ(run_with(all), (std::vector<std::string>{
                                "range 1024",
-                               "count 声優用台本 を生成しています。", "position 341", "pause 20",
+                               "count 声優用台本 を生成しています。", "file 声優用台本\\[ERI]エリ\\scn\\a.xls",
+                               "file 声優用台本\\[全キャラ一括台本]\\scn\\a.xls", "position 341", "pause 20",
                                "count スタッフ用リスト を生成しています。",
                                "file スタッフ用リスト\\キャラ別テキストリスト\\CTX_List_ERI.txt",
                                "file スタッフ用リスト\\キャラ別ボイス数リスト\\CVO_List_ERI.txt",
