@@ -38,46 +38,4 @@ echo "divided files:"
 (cd "$run/work" && find . -type f | sort | sed 's/^/  /')
 
 echo "== round trip"
-python3 - "$root/example/scenario" "$run/work" <<'PY'
-import os, sys
-src, out = sys.argv[1], sys.argv[2]
-
-def packed(data):
-    # What a pack entry holds: line ends made CR LF (a lead byte keeps the
-    # byte after it), then the trailer CR LF.
-    res, i, n = bytearray(), 0, len(data)
-    while i < n:
-        c = data[i]
-        if c == 13:
-            res += b"\r\n"; i += 2 if i + 1 < n and data[i + 1] == 10 else 1
-        elif c == 10:
-            res += b"\r\n"; i += 1
-        elif (0x81 <= c <= 0x9F or 0xE0 <= c <= 0xFC) and i + 1 < n:
-            res += data[i:i + 2]; i += 2
-        else:
-            res.append(c); i += 1
-    res += b"\r\n"
-    return bytes(res.lstrip(b"\r\n"))
-
-bad = 0
-count = 0
-for folder, _, files in os.walk(src):
-    for name in files:
-        rel = os.path.relpath(os.path.join(folder, name), src)
-        parent = os.path.dirname(rel)
-        pack_folder = os.path.basename(parent) if parent else os.path.basename(out)
-        back = os.path.join(out, parent, pack_folder, name)
-        count += 1
-        with open(os.path.join(folder, name), "rb") as f:
-            want = packed(f.read())
-        try:
-            with open(back, "rb") as f:
-                got = f.read()
-        except OSError:
-            print("  missing:", back); bad += 1; continue
-        status = "ok" if got == want else "DIFFERS"
-        bad += status != "ok"
-        print(f"  {status:7} {rel} -> {os.path.relpath(back, out)}")
-print(f"{count - bad} of {count} files came back" + (" byte for byte" if not bad else ""))
-sys.exit(1 if bad else 0)
-PY
+python3 scripts/check_roundtrip.py "$root/example/scenario" "$run/work"

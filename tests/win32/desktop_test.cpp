@@ -508,6 +508,26 @@ void check_vocar_options(App& app, const std::string& defaults) {
                difference(stored, defaults));
 }
 
+// The defaults button then Cancel leaves the settings file as `stored`; the
+// defaults button then OK stores the first start's settings again.
+void check_defaults_buttons(App& app, const Tool& tool, const std::string& name, const std::string& stored, const std::string& defaults) {
+  HWND dialog = open_options(app, tool);
+  if (!dialog) return;
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  press(dialog, IDCANCEL);
+  report.check(app.gone(dialog) && app.settings() == stored, name + ": defaults then Cancel leave the settings file alone");
+  dialog = open_options(app, tool);
+  if (!dialog) return;
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  press(dialog, IDOK);
+  const bool closed = app.gone(dialog);
+  const std::string after = app.settings();
+  report.check(closed && tool_fields(after, tool.int_count) == tool_fields(defaults, tool.int_count),
+               name + ": defaults then OK store the first start's settings again", difference(after, defaults));
+}
+
 // Pruna: check boxes and the two radio groups against the settings file.
 void check_pruna_options(App& app, const std::string& defaults) {
   HWND dialog = open_options(app, kTools[1]);
@@ -531,19 +551,9 @@ void check_pruna_options(App& app, const std::string& defaults) {
   report.check(!checked(dialog, IDC_P_LINE_COMMENTS) && checked(dialog, IDC_P_KEEP_TARGETS) && checked(dialog, IDC_P_BLANK_ALL) &&
                    checked(dialog, IDC_P_SINGLE_OUTPUT),
                "pruna: the dialog shows the stored settings");
-  press(dialog, IDC_DEFAULTS);
-  Sleep(200);
   press(dialog, IDCANCEL);
-  report.check(app.gone(dialog) && app.settings() == after, "pruna: defaults then Cancel leave the settings file alone");
-  dialog = open_options(app, kTools[1]);
-  if (!dialog) return;
-  press(dialog, IDC_DEFAULTS);
-  Sleep(200);
-  press(dialog, IDOK);
   app.gone(dialog);
-  after = app.settings();
-  report.check(tool_fields(after, 16) == tool_fields(defaults, 16), "pruna: defaults then OK store the first start's settings again",
-               difference(after, defaults));
+  check_defaults_buttons(app, kTools[1], "pruna", after, defaults);
 }
 
 // Namex: the empty dialogue marks refused, the slider and its texts, the
@@ -579,19 +589,9 @@ void check_namex_options(App& app, const std::string& defaults) {
                    SendMessageW(GetDlgItem(dialog, IDC_N_LENGTH_SLIDER), TBM_GETPOS, 0, 0) == 24 &&
                    text_of(GetDlgItem(dialog, IDC_N_NAME_START)) == L"＠",
                "namex: the dialog shows the stored settings");
-  press(dialog, IDC_DEFAULTS);
-  Sleep(200);
   press(dialog, IDCANCEL);
-  report.check(app.gone(dialog) && app.settings() == after, "namex: defaults then Cancel leave the settings file alone");
-  dialog = open_options(app, kTools[2]);
-  if (!dialog) return;
-  press(dialog, IDC_DEFAULTS);
-  Sleep(200);
-  press(dialog, IDOK);
   app.gone(dialog);
-  after = app.settings();
-  report.check(tool_fields(after, 16) == tool_fields(defaults, 16), "namex: defaults then OK store the first start's settings again",
-               difference(after, defaults));
+  check_defaults_buttons(app, kTools[2], "namex", after, defaults);
 }
 
 bool no_dialog_titled(const App& app, const std::wstring& title) {
