@@ -4,7 +4,8 @@
     bench/gen_corpus.py OUT [--files N] [--kb K] [--characters C] [--seed S]
 
 OUT/scenario/  N files in nested folders (about K KB each): dialogue of C
-               characters, narration, comments (// and /* */) and commands
+               characters (a cast of two to six a scene), narration,
+               comments (// and /* */) and commands
 OUT/home/      a tool folder with キャラ定義.txt (C characters) and 除外リスト.txt
 """
 import argparse
@@ -84,11 +85,13 @@ def main():
         chapter = (i // 50) % 10
         folder = os.path.join(scenario, f"第{part + 1}部", f"chapter{chapter:02d}")
         os.makedirs(folder, exist_ok=True)
+        # A scene has a cast of a few of the characters.
+        cast = rng.sample(names, min(len(names), rng.randint(2, 6)))
         target = args.kb * 1024
         lines = []
         size = 0
         while size < target:
-            text = line(rng, names)
+            text = line(rng, cast)
             lines.append(text)
             size += len(text) * 2 + 2
         eol = "\r\n" if rng.random() < 0.8 else rng.choice(["\n", "\r"])

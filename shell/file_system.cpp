@@ -55,9 +55,9 @@ bool RealFileSystem::can_open(const fs::path& path) {
 }
 
 ReadStatus RealFileSystem::read(const fs::path& path, std::string& out) {
-  if (kind(path) == EntryKind::directory) return ReadStatus::cannot_open;
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in.is_open()) return ReadStatus::cannot_open;
+  // A folder opens on some systems, but has no end to seek to.
   const std::streamoff end = in.tellg();
   if (end < 0) return ReadStatus::cannot_open;
   in.seekg(0);
@@ -98,9 +98,12 @@ bool RealFileSystem::write(const fs::path& path, std::string_view bytes) {
 
 bool RealFileSystem::append(const fs::path& path, std::string_view bytes) {
   std::error_code ec;
-  const bool existed = fs::exists(path, ec);
-  const std::uintmax_t before = existed ? fs::file_size(path, ec) : 0;
-  if (ec) return false;
+  std::uintmax_t before = fs::file_size(path, ec);
+  const bool existed = !ec;
+  if (!existed) {
+    if (fs::exists(path, ec)) return false;  // there, but not a file whose size can be had
+    before = 0;
+  }
   std::ofstream out(path, std::ios::binary | std::ios::app);
   if (!out.is_open()) return false;
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
