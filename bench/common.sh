@@ -17,16 +17,7 @@ bench_corpus() {
 best_of() {
   local n=$1
   shift
-  local best=""
-  for _ in $(seq "$n"); do
-    local start end t
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    t=$(echo "$end - $start" | bc -l)
-    if [ -z "$best" ] || (($(echo "$t < $best" | bc -l))); then best=$t; fi
-  done
-  echo "$best"
+  best_fresh "$n" true "$@"
 }
 
 # best_fresh N RESET CMD...: like best_of, with RESET (a function) run

@@ -12,7 +12,8 @@ have x86_64-w64-mingw32-windres || need+=(binutils-mingw-w64-x86-64)
 ls /usr/share/wine/fonts/marlett* >/dev/null 2>&1 || need+=(fonts-wine)
 have Xvfb || need+=(xvfb)
 have xauth || need+=(xauth)
-have convert || need+=(imagemagick)
+# (a convert that is not ImageMagick's, such as a stand-in on the path, does not count)
+convert -version 2>/dev/null | grep -q ImageMagick || need+=(imagemagick)
 fc-list 2>/dev/null | grep -qi ipagothic || need+=(fonts-ipafont-gothic)
 [ ${#need[@]} -eq 0 ] && exit 0
 

@@ -382,6 +382,26 @@ void check_options_frame(App& app, const Tool& tool, const std::wstring& shots) 
   report.check(app.gone(dialog) && app.settings() == before, name + ": defaults then the close box leave the settings file alone");
 }
 
+// The defaults button then Cancel leaves the settings file as `stored`; the
+// defaults button then OK stores the first start's settings again.
+void check_defaults_buttons(App& app, const Tool& tool, const std::string& name, const std::string& stored, const std::string& defaults) {
+  HWND dialog = open_options(app, tool);
+  if (!dialog) return;
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  press(dialog, IDCANCEL);
+  report.check(app.gone(dialog) && app.settings() == stored, name + ": defaults then Cancel leave the settings file alone");
+  dialog = open_options(app, tool);
+  if (!dialog) return;
+  press(dialog, IDC_DEFAULTS);
+  Sleep(200);
+  press(dialog, IDOK);
+  const bool closed = app.gone(dialog);
+  const std::string after = app.settings();
+  report.check(closed && tool_fields(after, tool.int_count) == tool_fields(defaults, tool.int_count),
+               name + ": defaults then OK store the first start's settings again", difference(after, defaults));
+}
+
 // Bindo and Splix: the one check box against the settings file.
 void check_delete_source_option(App& app, const Tool& tool, const std::string& defaults) {
   const std::string name = narrow_name(tool);
@@ -409,16 +429,7 @@ void check_delete_source_option(App& app, const Tool& tool, const std::string& d
   report.check(checked(dialog, IDC_DELETE_SOURCE), name + ": the defaults button ticks the box");
   press(dialog, IDCANCEL);
   report.check(app.gone(dialog) && settings_int(app.settings(), 1) == 0, name + ": defaults then Cancel keep the stored 0");
-
-  dialog = open_options(app, tool);
-  if (!dialog) return;
-  press(dialog, IDC_DEFAULTS);
-  Sleep(200);
-  press(dialog, IDOK);
-  const bool closed = app.gone(dialog);
-  const std::string after = app.settings();
-  report.check(closed && tool_fields(after, tool.int_count) == tool_fields(defaults, tool.int_count),
-               name + ": defaults then OK store the first start's settings again", difference(after, defaults));
+  check_defaults_buttons(app, tool, name, app.settings(), defaults);
 }
 
 // A message box of the program showing `text` (plain boxes carry the
@@ -508,25 +519,6 @@ void check_vocar_options(App& app, const std::string& defaults) {
                difference(stored, defaults));
 }
 
-// The defaults button then Cancel leaves the settings file as `stored`; the
-// defaults button then OK stores the first start's settings again.
-void check_defaults_buttons(App& app, const Tool& tool, const std::string& name, const std::string& stored, const std::string& defaults) {
-  HWND dialog = open_options(app, tool);
-  if (!dialog) return;
-  press(dialog, IDC_DEFAULTS);
-  Sleep(200);
-  press(dialog, IDCANCEL);
-  report.check(app.gone(dialog) && app.settings() == stored, name + ": defaults then Cancel leave the settings file alone");
-  dialog = open_options(app, tool);
-  if (!dialog) return;
-  press(dialog, IDC_DEFAULTS);
-  Sleep(200);
-  press(dialog, IDOK);
-  const bool closed = app.gone(dialog);
-  const std::string after = app.settings();
-  report.check(closed && tool_fields(after, tool.int_count) == tool_fields(defaults, tool.int_count),
-               name + ": defaults then OK store the first start's settings again", difference(after, defaults));
-}
 
 // Pruna: check boxes and the two radio groups against the settings file.
 void check_pruna_options(App& app, const std::string& defaults) {
