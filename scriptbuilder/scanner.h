@@ -89,51 +89,13 @@ class DialogueMatcher {
   std::size_t max_depth_ = 0;  // the longest name + mark
 };
 
-namespace scan_detail {
-
-// The first CR or LF byte at or after `from`, or `n`: sixteen bytes at a
-// time with the compiler's portable vectors (SSE2, NEON or plain words).
-inline std::size_t first_break_byte(const char* data, std::size_t from, std::size_t n) {
-  using Bytes = unsigned char __attribute__((vector_size(16)));
-  using Words = std::uint64_t __attribute__((vector_size(16)));
-  std::size_t i = from;
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; i + 16 <= n; i += 16) {
-      Bytes v;
-      std::memcpy(&v, data + i, 16);
-      // 0xFF in every byte that is CR or LF, 0 elsewhere.
-      const auto hits = reinterpret_cast<Words>((v == '\r') | (v == '\n'));
-      if (hits[0] != 0) return i + static_cast<std::size_t>(std::countr_zero(hits[0])) / 8;
-      if (hits[1] != 0) return i + 8 + static_cast<std::size_t>(std::countr_zero(hits[1])) / 8;
-    }
-  }
-  while (i < n && data[i] != '\r' && data[i] != '\n') ++i;
-  return i;
-}
-
-}  // namespace scan_detail
-
 // The end of the line starting at `pos`: its first CR or LF, double-byte
 // characters stepped over whole (so a lead byte followed by CR or LF takes
 // it along); the text's size when the line has no end. `pos` must be a
 // character boundary.
 inline std::size_t find_line_end(std::string_view text, std::size_t pos) {
-  const std::size_t n = text.size();
-  const char* data = text.data();
-  std::size_t from = pos;  // a character boundary
-  while (from < n) {
-    const std::size_t at = scan_detail::first_break_byte(data, from, n);
-    if (at == n) return n;
-    // Is that byte the second byte of a double-byte character? Only if the
-    // bytes just before it are lead bytes in odd number: the byte before such
-    // a run ends a character (it cannot start one), so the run pairs up from
-    // its first byte.
-    std::size_t run = 0;
-    while (at - run > from && is_sjis_lead(static_cast<unsigned char>(data[at - run - 1]))) ++run;
-    if (run % 2 == 0) return at;
-    from = at + 1;
-  }
-  return n;  // also for a lead byte that ends the text: it stands alone
+  // A lead byte that ends the text stands alone: the text's size.
+  return find_char_of<'\r', '\n'>(reinterpret_cast<const unsigned char*>(text.data()), pos, text.size());
 }
 
 // Appends every part in one step.

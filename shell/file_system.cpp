@@ -1,7 +1,8 @@
 #include "shell/file_system.h"
 
+#include "shell/file_read.h"
+
 #include <fstream>
-#include <new>
 #include <system_error>
 
 namespace lumeno {
@@ -55,22 +56,7 @@ bool RealFileSystem::can_open(const fs::path& path) {
 }
 
 ReadStatus RealFileSystem::read(const fs::path& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in.is_open()) return ReadStatus::cannot_open;
-  // A folder opens on some systems, but has no end to seek to.
-  const std::streamoff end = in.tellg();
-  if (end < 0) return ReadStatus::cannot_open;
-  in.seekg(0);
-  try {
-    out.resize(static_cast<std::size_t>(end));
-  } catch (const std::bad_alloc&) {
-    return ReadStatus::no_memory;
-  } catch (const std::length_error&) {
-    return ReadStatus::no_memory;
-  }
-  in.read(out.data(), static_cast<std::streamsize>(out.size()));
-  if (static_cast<std::size_t>(in.gcount()) != out.size()) return ReadStatus::short_read;
-  return ReadStatus::ok;
+  return detail::read_file_bytes(path, out);
 }
 
 bool RealFileSystem::write(const fs::path& path, std::string_view bytes) {

@@ -32,7 +32,8 @@ class FileSystem {
   virtual std::optional<std::uint64_t> size(const std::filesystem::path& path) = 0;
   // True when the file can be opened for reading.
   virtual bool can_open(const std::filesystem::path& path) = 0;
-  // Reads the whole file into `out`.
+  // Reads the whole file into `out`; `cannot_open` when there is no file
+  // that opens for reading (a folder included).
   virtual ReadStatus read(const std::filesystem::path& path, std::string& out) = 0;
   // Replaces the file with `bytes`: written to a temporary file in the same
   // folder, then renamed over it, so the old file or the new one stands,

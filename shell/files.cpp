@@ -30,11 +30,16 @@ bool file_exists(FileSystem& files, FileBuffer& buffer, const fs::path& path) {
 
 int read_whole_file(FileSystem& files, Host& host, FileBuffer& buffer, const fs::path& path, bool report) {
   buffer.data.clear();
-  if (!file_exists(files, buffer, path)) {
+  // One attempt both probes and reads: a file that does not open is missing.
+  buffer.exists = false;
+  const ReadStatus status = files.read(path, buffer.data);
+  if (status == ReadStatus::cannot_open) {
+    buffer.data.clear();
     if (report) host.message(kMsgFileMissing);
     return kReadMissing;
   }
-  switch (files.read(path, buffer.data)) {
+  buffer.exists = true;
+  switch (status) {
     case ReadStatus::ok:
       return kReadOk;
     case ReadStatus::no_memory:

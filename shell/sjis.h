@@ -8,7 +8,9 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -29,6 +31,46 @@ inline constexpr std::array<unsigned char, 256> sjis_lead = [] {
 // byte that ends the text).
 inline std::size_t sjis_char_length(std::string_view s, std::size_t i) {
   return (is_sjis_lead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+}
+
+// The first byte in [from, n) that equals one of `Stops`, or `n`, whether it
+// starts a character or not: sixteen bytes at a time with the compiler's
+// portable vectors (SSE2, NEON or plain words).
+template <unsigned char... Stops>
+std::size_t find_byte_of(const unsigned char* s, std::size_t from, std::size_t n) {
+  using Bytes = unsigned char __attribute__((vector_size(16)));
+  using Words = std::uint64_t __attribute__((vector_size(16)));
+  std::size_t i = from;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; i + 16 <= n; i += 16) {
+      Bytes v;
+      std::memcpy(&v, s + i, 16);
+      // 0xFF in every byte that is one of the stops, 0 elsewhere.
+      const auto hits = reinterpret_cast<Words>(((v == Stops) | ...));
+      if (hits[0] != 0) return i + static_cast<std::size_t>(std::countr_zero(hits[0])) / 8;
+      if (hits[1] != 0) return i + 8 + static_cast<std::size_t>(std::countr_zero(hits[1])) / 8;
+    }
+  }
+  while (i < n && !((s[i] == Stops) || ...)) ++i;
+  return i;
+}
+
+// The first single-byte character in [from, n) that is one of `Stops`, or
+// `n`; `from` must be a character boundary. The characters in between are not
+// walked one by one: a byte that cannot be a lead byte always ends a
+// character, so the run of possible lead bytes just before a hit pairs up
+// from its first byte, and an odd run makes the hit a trail byte.
+template <unsigned char... Stops>
+std::size_t find_char_of(const unsigned char* s, std::size_t from, std::size_t n) {
+  while (from < n) {
+    const std::size_t at = find_byte_of<Stops...>(s, from, n);
+    if (at == n) return n;
+    std::size_t run = 0;
+    while (at - run > from && is_sjis_lead(s[at - run - 1])) ++run;
+    if (run % 2 == 0) return at;
+    from = at + 1;
+  }
+  return n;
 }
 
 // Every single-byte "A"-"Z" becomes "a"-"z".

@@ -173,6 +173,14 @@ class Pass {
     std::size_t i = i_;
     bool content = false;
     while (i < n) {
+      if (content) {
+        // Nothing more to learn from blanks: go straight to the next byte
+        // where another rule may apply.
+        i = find_char_of<kCr, kLf, '/', '\\'>(s, i, n);
+        if (i == n || s[i] != '/' || (i + 1 < n && (s[i + 1] == '/' || s[i + 1] == '*'))) break;
+        ++i;  // a "/" that opens no comment
+        continue;
+      }
       const unsigned char kind = kByteKind[s[i]];
       if (kind == kText) {
         content = true;
@@ -220,56 +228,22 @@ class Pass {
 
 // Walks the line breaks of a text that start a character, in order: calls
 // `at(q)` with the position of each CR or LF that is not the trail byte of
-// a two-byte character; `at` returns false to stop the walk. The character
-// boundaries are not followed byte by byte: a character always starts after
-// a byte that cannot be a lead byte, so only the run of possible lead bytes
-// just before a CR or LF decides, by its length, whether it is a trail byte.
+// a two-byte character; `at` returns false to stop the walk.
 template <class At>
 void for_each_line_break(std::string_view text, At&& at) {
-  const char* const begin = text.data();
-  const char* const end = begin + text.size();
-  auto find = [end](const char* from, char c) {
-    const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
-    return hit ? static_cast<const char*>(hit) : end;
-  };
-  const char* boundary = begin;  // a character starts here
-  const char* next_lf = find(begin, '\n');
-  const char* next_cr = find(begin, '\r');
-  for (;;) {
-    const char* q = next_cr < next_lf ? next_cr : next_lf;
-    if (q == end) return;
-    const char* r = q;
-    while (r > boundary && is_sjis_lead(static_cast<unsigned char>(r[-1]))) --r;
-    std::size_t len = 1;
-    if ((q - r) % 2 == 0) {
-      if (*q == '\r' && q + 1 < end && q[1] == '\n') len = 2;
-      if (!at(static_cast<std::size_t>(q - begin))) return;
-    }
-    boundary = q + len;
-    if (next_lf < boundary) next_lf = find(boundary, '\n');
-    if (next_cr < boundary) next_cr = find(boundary, '\r');
+  const auto* const s = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  for (std::size_t from = 0;;) {  // a character starts at `from`
+    const std::size_t q = find_char_of<kCr, kLf>(s, from, n);
+    if (q == n) return;
+    if (!at(q)) return;
+    from = q + ((s[q] == kCr && q + 1 < n && s[q + 1] == kLf) ? 2 : 1);
   }
 }
 
 }  // namespace
 
 bool line_breaks_unified(std::string_view text) {
-  if (text.empty()) return true;
-  // The usual text answers quickly: each LF follows a CR that follows no
-  // possible lead byte (so both start characters), and there is no other CR.
-  const char* const s = text.data();
-  const std::size_t n = text.size();
-  std::size_t pairs = 0;
-  bool plain = true;
-  for (const void* hit = std::memchr(s, '\n', n); hit; ++pairs) {
-    const std::size_t q = static_cast<std::size_t>(static_cast<const char*>(hit) - s);
-    if (q == 0 || s[q - 1] != '\r' || (q >= 2 && is_sjis_lead(static_cast<unsigned char>(s[q - 2])))) {
-      plain = false;
-      break;
-    }
-    hit = std::memchr(s + q + 1, '\n', n - q - 1);
-  }
-  if (plain && static_cast<std::size_t>(std::count(s, s + n, '\r')) == pairs) return true;
   bool unified = true;
   for_each_line_break(text, [&](std::size_t q) {
     unified = text[q] == '\r' && q + 1 < text.size() && text[q + 1] == '\n';

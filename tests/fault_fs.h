@@ -38,6 +38,8 @@ class FaultyFileSystem : public RealFileSystem {
   }
   ReadStatus read(const std::filesystem::path& p, std::string& out) override {
     if (!present(p)) return ReadStatus::cannot_open;
+    // A read opens the file first: both can fail.
+    if (hit(FsOp::open, p)) return ReadStatus::cannot_open;
     return hit(FsOp::read, p) ? ReadStatus::short_read : RealFileSystem::read(p, out);
   }
   bool write(const std::filesystem::path& p, std::string_view bytes) override {

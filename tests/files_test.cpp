@@ -1,6 +1,9 @@
 #include "shell/files.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "shell/names.h"
 #include "tests/support.h"
@@ -38,6 +41,20 @@ TEST(ReadWholeFile, EmptyAndOrdinaryFiles) {
   EXPECT_EQ(read_whole_file(fs, host, buffer, dir / "a.txt", true), kReadOk);
   EXPECT_EQ(buffer.data, std::string("x\0y\r\n", 5));
   EXPECT_TRUE(host.messages.empty());
+}
+
+TEST(ReadWholeFile, AFolderOrAPipeIsNoFileAndNeverBlocks) {
+  TempDir dir;
+  RealFileSystem fs;
+  RecordingHost host;
+  FileBuffer buffer;
+  std::filesystem::create_directory(dir / "folder.txt");
+  EXPECT_EQ(read_whole_file(fs, host, buffer, dir / "folder.txt", true), kReadMissing);
+#ifndef _WIN32
+  ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0600), 0);
+  EXPECT_EQ(read_whole_file(fs, host, buffer, dir / "pipe.txt", true), kReadMissing);
+#endif
+  EXPECT_FALSE(buffer.exists);
 }
 
 // A file system whose reads come up short.

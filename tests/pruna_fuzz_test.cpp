@@ -150,10 +150,17 @@ const std::vector<std::string>& fragments() {
 std::string random_text(std::mt19937& gen) {
   const std::size_t length = gen() % 120;
   std::string text;
-  switch (gen() % 3) {
+  switch (gen() % 4) {
     case 0:  // any bytes
       for (std::size_t k = 0; k < length; ++k) text.push_back(static_cast<char>(gen() & 0xFF));
       break;
+    case 1: {  // long lines of two-byte text (trail bytes "\\" among them), now and then something else
+      static const char* const wide[] = {"あ", "ソ", "表", "ゾ", "「", "」", "\x9F\x9F", "\x81\x5C"};
+      for (std::size_t k = 0; k < length * 3; ++k) {
+        text += gen() % 24 == 0 ? fragments()[gen() % fragments().size()] : std::string(wide[gen() % std::size(wide)]);
+      }
+      break;
+    }
     default:  // fragments of comments, commands and Japanese text
       for (std::size_t k = 0; k < length / 2; ++k) text += fragments()[gen() % fragments().size()];
       break;

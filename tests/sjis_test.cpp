@@ -2,10 +2,36 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace lumeno {
 namespace {
 
 // ソ is 0x83 0x5C and 表 is 0x95 0x5C: their trail byte is a backslash.
+// The stop search against a walk character by character, on texts full of
+// lead bytes, trail bytes that equal a stop ("\\" in ソ) and stops after a
+// lead byte, long enough for the sixteen-byte steps.
+TEST(Sjis, FindCharOfMatchesAWalkCharacterByCharacter) {
+  auto walk = [](std::string_view s, std::size_t from) {
+    for (std::size_t i = from; i < s.size(); i += sjis_char_length(s, i)) {
+      if (s[i] == '\r' || s[i] == '\n' || s[i] == '\\') return i;
+    }
+    return s.size();
+  };
+  static const char* const pieces[] = {"a", " ", "ソ", "表", "あ", "\x83", "\x81", "\xE0", "\r", "\n", "\\", "\r\n", "ーー"};
+  std::mt19937 gen(7);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const std::size_t count = gen() % 60;
+    for (std::size_t k = 0; k < count; ++k) text += pieces[gen() % std::size(pieces)];
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t from = 0; from <= text.size(); from = walk(text, from) + 1) {
+      ASSERT_EQ((find_char_of<'\r', '\n', '\\'>(s, from, text.size())), walk(text, from)) << "round " << round;
+      if (from == text.size()) break;
+    }
+  }
+}
+
 TEST(Sjis, CaseHelpersLeaveDoubleByteCharactersAlone) {
   std::string s = "ABソcD";
   lower_ascii_sjis(s);

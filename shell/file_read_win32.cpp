@@ -1,0 +1,30 @@
+// Whole-file reads on Windows, through the standard streams (wide paths).
+#include <fstream>
+#include <new>
+#include <stdexcept>
+
+#include "shell/file_read.h"
+
+namespace lumeno::detail {
+
+ReadStatus read_file_bytes(const std::filesystem::path& path, std::string& out) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return ReadStatus::cannot_open;
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in.is_open()) return ReadStatus::cannot_open;
+  const std::streamoff end = in.tellg();
+  if (end < 0) return ReadStatus::cannot_open;
+  in.seekg(0);
+  try {
+    out.resize(static_cast<std::size_t>(end));
+  } catch (const std::bad_alloc&) {
+    return ReadStatus::no_memory;
+  } catch (const std::length_error&) {
+    return ReadStatus::no_memory;
+  }
+  in.read(out.data(), static_cast<std::streamsize>(out.size()));
+  if (static_cast<std::size_t>(in.gcount()) != out.size()) return ReadStatus::short_read;
+  return ReadStatus::ok;
+}
+
+}  // namespace lumeno::detail
