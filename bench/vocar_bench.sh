@@ -24,7 +24,8 @@ trap 'rm -rf "$work"' EXIT
 home="$work/home"
 mkdir -p "$home"
 cp "$definitions" "$home/キャラ定義.txt"
-"$lumeno" vocar config --home "$home" output_scripts=0 output_staff_lists=0 output_voice_text=1 >/dev/null
+# Five digits: the tree has more than 9999 lines of some characters.
+"$lumeno" vocar config --home "$home" start_number=00001 output_scripts=0 output_staff_lists=0 output_voice_text=1 >/dev/null
 
 files="$work/files"
 find "$corpus" -type f -iname '*.txt' -print0 | sort -z >"$files"
