@@ -101,7 +101,8 @@ int VocarRun::run_phases(RunContext& ctx) {
   const BuilderSettings settings = read_builder_settings(ctx.app.settings);
   const DialogueMatcher matcher(*characters, marks_);
   VoiceNumbering voices(*characters, settings);
-  BuilderRun run{ctx, settings, *characters, matcher, voices};
+  WriteBehind writes(ctx.fs);
+  BuilderRun run{ctx, settings, *characters, matcher, voices, writes};
 
   auto enabled = [&](const Phase& phase) { return ctx.app.settings.get_int(phase.setting_slot) == 1; };
   int total = 0;
@@ -111,7 +112,9 @@ int VocarRun::run_phases(RunContext& ctx) {
     if (!enabled(phase)) continue;
     host.progress_set_count_text(phase.progress_text);
     voices.reset_voice_counters();
-    if (phase.run(run) != 0) return -1;
+    const int status = phase.run(run);
+    // Every output of the phase is on disk before it counts as done.
+    if (!run.finish_writes() || status != 0) return -1;
     ++done;
     host.progress_set_position(done * 1024 / total);
     host.pause_ms(20);
@@ -143,14 +146,11 @@ BuilderRun::SourceStatus BuilderRun::read_source(const RunFile& file, std::strin
   return SourceStatus::ok;
 }
 
-bool BuilderRun::write_output(std::string_view name, std::string_view bytes) const {
-  const fs::path path = ctx.app.home_path(name);
-  create_parent_directories(ctx.fs, path);
-  if (ctx.fs.write(path, bytes)) return true;
-  ctx.host.message(cannot_open_message(names::display_name(path)));
-  ctx.host.request_cancel();
-  return false;
+bool BuilderRun::write_output(std::string_view name, std::string bytes) {
+  return writes.submit(ctx.app.home_path(name), std::move(bytes)) || writes.show_failure(ctx.host);
 }
+
+bool BuilderRun::finish_writes() { return writes.finish() || writes.show_failure(ctx.host); }
 
 const ToolInfo& vocar_tool() { return kTool; }
 std::unique_ptr<ToolRun> make_vocar_run() { return std::make_unique<VocarRun>(); }

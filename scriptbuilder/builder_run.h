@@ -18,6 +18,7 @@
 #include "scriptbuilder/scanner.h"
 #include "shell/batch_run.h"
 #include "shell/tool.h"
+#include "shell/write_behind.h"
 
 namespace lumeno::scriptbuilder {
 
@@ -38,6 +39,8 @@ struct BuilderRun {
   const CharacterTable& characters;
   const DialogueMatcher& matcher;
   VoiceNumbering& voices;
+  // The output files go out through this, while the phase goes on.
+  WriteBehind& writes;
 
   std::size_t file_count() const { return ctx.order.size(); }
   const RunFile& file(std::size_t k) const { return ctx.files[ctx.order[k]]; }
@@ -50,11 +53,14 @@ struct BuilderRun {
   // and the cancel flag set.
   SourceStatus read_source(const RunFile& file, std::string& text) const;
 
-  // Writes an output file named (CP932, "\" separators) below the tool
-  // folder, making its folders and replacing an old file. On failure shows
-  // "%s ファイルを開けませんでした。" with its path, sets the cancel flag and
-  // answers false.
-  bool write_output(std::string_view name, std::string_view bytes) const;
+  // Queues an output file named (CP932, "\" separators) below the tool
+  // folder, to be written with its folders, replacing an old file. False
+  // when it or an earlier one cannot be written: "%s ファイルを開けませんでした。"
+  // is shown with the failed file's path and the cancel flag set.
+  bool write_output(std::string_view name, std::string bytes);
+  // Waits for the queued output files; false (shown as above) when one
+  // could not be written.
+  bool finish_writes();
 };
 
 // A phase: 0 when done, nonzero when the run must stop (its messages shown).

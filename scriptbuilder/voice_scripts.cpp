@@ -121,14 +121,14 @@ bool stays_below(std::string_view name) {
 // Writes one script; false (its message shown, the run cancelled) when it
 // cannot be written.
 bool write_script(BuilderRun& run, std::string_view voice_prefix, std::string_view display_name, const RunFile& file,
-                  const std::string& bytes) {
+                  std::string bytes) {
   const std::string name = script_file_name(voice_prefix, display_name, file.relative_name, ".zd");
   if (!stays_below(name)) {
     run.host().message(cannot_open_message(names::display_name(run.ctx.app.home_path(name))));
     run.host().request_cancel();
     return false;
   }
-  if (!run.write_output(name, bytes)) return false;
+  if (!run.write_output(name, std::move(bytes))) return false;
   run.host().progress_set_file_text(script_file_name(voice_prefix, display_name, file.relative_name, ".xls"));
   return true;
 }
@@ -187,7 +187,8 @@ int write_scripts(BuilderRun& run) {
       ScriptBody body(out, pages);
       write_script_rows(file, c, false, voices, body);
       if (voices.counter(c) <= snapshot) continue;
-      if (!write_script(run, character.voice_prefix, character.display_name, run_file, out)) return -1;
+      if (!write_script(run, character.voice_prefix, character.display_name, run_file, std::move(out))) return -1;
+      out = run.writes.take_buffer();
     }
     if (all_pass) {
       if (run.cancelled()) return -1;
@@ -197,7 +198,10 @@ int write_scripts(BuilderRun& run) {
       const std::size_t numbered = write_script_rows(file, kAllCharacters, settings.all_characters_dialogue_only,
                                                      all_voices, body);
       if (all_voices.overflow) voices.overflow = true;
-      if (numbered > 0 && !write_script(run, kAllCharactersFolder, "", run_file, out)) return -1;
+      if (numbered > 0) {
+        if (!write_script(run, kAllCharactersFolder, "", run_file, std::move(out))) return -1;
+        out = run.writes.take_buffer();
+      }
     }
   }
   return run.cancelled() ? -1 : 0;

@@ -61,15 +61,14 @@ int write_voice_text(BuilderRun& run, const RunFile& file, VoiceTextBuffers& buf
         return -1;
     }
     run.voices.prepare_file(file.full_name, run.settings.reset_per_file);
-    std::string& out = buffers.output;
-    out.clear();
+    std::string out = run.writes.take_buffer();
     out.reserve(text.size() + text.size() / 8 + 256);
     const VoiceCommand command{run.settings.command_prefix, run.settings.command_suffix, run.settings.voice_cr_lf};
     embed_voice_commands(text, run.matcher, run.voices, command, out);
     std::string name(kVoiceTextFolder);
     name += '\\';
     name += file.relative_name;
-    if (!run.write_output(name, out)) return -1;
+    if (!run.write_output(name, std::move(out))) return -1;
     run.host().progress_set_file_text(name);
   } catch (const std::bad_alloc&) {
     run.host().message(kMsgNoMemory);

@@ -25,11 +25,10 @@ struct VoiceCommand {
 void embed_voice_commands(std::string_view text, const DialogueMatcher& matcher, VoiceNumbering& voices,
                           const VoiceCommand& command, std::string& out);
 
-// The source and output of one file, kept from file to file so that their
-// memory is taken once.
+// The source of one file, kept from file to file so that its memory is
+// taken once.
 struct VoiceTextBuffers {
   std::string source;
-  std::string output;
 };
 
 // One file: read it, number it, write it as ボイス命令埋込済テキスト\ + its

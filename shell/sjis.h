@@ -14,6 +14,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lumeno {
 
 constexpr bool is_sjis_lead(unsigned char c) {
@@ -34,14 +38,22 @@ inline std::size_t sjis_char_length(std::string_view s, std::size_t i) {
 }
 
 // The first byte in [from, n) that equals one of `Stops`, or `n`, whether it
-// starts a character or not: sixteen bytes at a time with the compiler's
-// portable vectors (SSE2, NEON or plain words).
+// starts a character or not: sixteen bytes at a time (SSE2, or else the
+// compiler's portable vectors).
 template <unsigned char... Stops>
 std::size_t find_byte_of(const unsigned char* s, std::size_t from, std::size_t n) {
-  using Bytes = unsigned char __attribute__((vector_size(16)));
-  using Words = std::uint64_t __attribute__((vector_size(16)));
   std::size_t i = from;
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    // One bit for every byte that is one of the stops.
+    const auto hits = static_cast<unsigned>(_mm_movemask_epi8((_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(Stops))) | ...)));
+    if (hits != 0) return i + static_cast<std::size_t>(std::countr_zero(hits));
+  }
+#else
   if constexpr (std::endian::native == std::endian::little) {
+    using Bytes = unsigned char __attribute__((vector_size(16)));
+    using Words = std::uint64_t __attribute__((vector_size(16)));
     for (; i + 16 <= n; i += 16) {
       Bytes v;
       std::memcpy(&v, s + i, 16);
@@ -51,6 +63,7 @@ std::size_t find_byte_of(const unsigned char* s, std::size_t from, std::size_t n
       if (hits[1] != 0) return i + 8 + static_cast<std::size_t>(std::countr_zero(hits[1])) / 8;
     }
   }
+#endif
   while (i < n && !((s[i] == Stops) || ...)) ++i;
   return i;
 }

@@ -56,10 +56,10 @@ int fail(RunContext& ctx, std::string_view message) {
   return -1;
 }
 
-// Writes the result of one file: replaces its file under the output folder,
-// or appends it to the joined output. A failure is shown and sets the cancel
-// flag.
-void write_output(RunContext& ctx, const RunFile& file, std::string_view bytes, StripRun& run) {
+// Queues the result of one file: it replaces its file under the output
+// folder, or is appended to the joined output. A failure (of this output or
+// an earlier one) is shown and sets the cancel flag.
+void write_output(RunContext& ctx, const RunFile& file, std::string bytes, StripRun& run) {
   const fs::path folder = ctx.app.home_path(kOutputFolder);
   const bool joined = ctx.app.settings.get_int(kSingleOutput) == 1;
   fs::path path;
@@ -73,14 +73,11 @@ void write_output(RunContext& ctx, const RunFile& file, std::string_view bytes, 
     }
     path = std::move(*relative);
   }
-  if (path.parent_path() != run.output_folder_made) {
-    create_parent_directories(ctx.fs, path);
-    run.output_folder_made = path.parent_path();
-  }
-  const bool append = joined && run.joined_output_begun;
-  const bool ok = append ? ctx.fs.append(path, bytes) : ctx.fs.write(path, bytes);
-  if (!ok) {
-    fail(ctx, cannot_open_message(names::display_name(path)));
+  const bool make_folders = path.parent_path() != run.output_folder_made;
+  if (make_folders) run.output_folder_made = path.parent_path();
+  const auto mode = joined && run.joined_output_begun ? WriteBehind::Mode::append : WriteBehind::Mode::replace;
+  if (!run.writes.submit(std::move(path), std::move(bytes), mode, make_folders)) {
+    run.writes.show_failure(ctx.host);
   } else if (joined) {
     run.joined_output_begun = true;
   }
@@ -104,10 +101,17 @@ int PrunaRun::run_files(RunContext& ctx) {
   Host& host = ctx.host;
   host.progress_set_range(1024);
   ctx.order = sorted_run_order(ctx.files);
-  StripRun run;
+  StripRun run(ctx.fs);
+  bool stopped = false;
   for (const std::size_t index : ctx.order) {
-    if (strip_file(ctx, ctx.files[index], run) != 0) return -1;
+    if (strip_file(ctx, ctx.files[index], run) != 0) {
+      stopped = true;
+      break;
+    }
   }
+  // Every output is on disk before the log is written or the run stops.
+  if (!run.writes.finish()) stopped = !run.writes.show_failure(ctx.host);
+  if (stopped) return -1;
   host.progress_set_position(512);
   host.pause_ms(20);
   write_log(ctx, run.counts);
@@ -188,7 +192,7 @@ int strip_file(RunContext& ctx, const RunFile& file, StripRun& run) {
   } catch (const std::bad_alloc&) {
     return fail(ctx, kMsgNoMemory);
   }
-  write_output(ctx, file, output, run);
+  write_output(ctx, file, std::move(output), run);
   return ctx.cancelled() ? -1 : 0;
 }
 

@@ -16,6 +16,7 @@
 #include "shell/result.h"
 #include "shell/settings.h"
 #include "shell/tool.h"
+#include "shell/write_behind.h"
 #include "stripper/strip.h"
 
 namespace lumeno::stripper {
@@ -51,18 +52,23 @@ Result<std::filesystem::path> output_file_path(const std::filesystem::path& fold
 
 // What a run carries from file to file.
 struct StripRun {
+  explicit StripRun(FileSystem& fs) : writes(fs) {}
+
   StripCounts counts;
+  // The outputs go out through this while the next file is stripped.
+  WriteBehind writes;
   // The joined output was begun in this run: later results are appended.
   // The first one replaces whatever a failed wipe may have left, so that
   // "output.txt" holds the results of this run only.
   bool joined_output_begun = false;
-  // The folder of the last output written: it exists.
+  // The folder of the last output queued: it is made before that output
+  // is written.
   std::filesystem::path output_folder_made;
 };
 
-// Converts one collected file and hands the result to the output step.
+// Converts one collected file and queues the result for the output step.
 // 0: done; 1: the file could not be read (the reader showed why); -1: too
-// large, out of memory, the output could not be written (the cancel flag is
+// large, out of memory, an output could not be written (the cancel flag is
 // then set), or the cancel flag was set when the file was done.
 int strip_file(RunContext& ctx, const RunFile& file, StripRun& run);
 

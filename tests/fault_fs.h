@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,14 @@ class FaultyFileSystem : public RealFileSystem {
   }
   // Calls on paths that end with `suffix` are neither counted nor failed.
   void spare(std::string suffix) { spared_.push_back(std::move(suffix)); }
-  bool failed() const { return failed_; }
-  std::size_t calls(FsOp op) const { return calls_[static_cast<std::size_t>(op)]; }
+  bool failed() const {
+    const std::lock_guard lock(mutex_);
+    return failed_;
+  }
+  std::size_t calls(FsOp op) const {
+    const std::lock_guard lock(mutex_);
+    return calls_[static_cast<std::size_t>(op)];
+  }
 
   // Probing a file that is not there fails anyway: not counted.
   bool can_open(const std::filesystem::path& p) override {
@@ -74,6 +81,8 @@ class FaultyFileSystem : public RealFileSystem {
     for (const std::string& suffix : spared_) {
       if (s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0) return false;
     }
+    // Output files are written on a thread of their own: count under a lock.
+    const std::lock_guard lock(mutex_);
     const std::size_t n = ++calls_[static_cast<std::size_t>(op)];
     if (op == fail_op_ && n == fail_at_) {
       failed_ = true;
@@ -82,6 +91,7 @@ class FaultyFileSystem : public RealFileSystem {
     return false;
   }
 
+  mutable std::mutex mutex_;
   FsOp fail_op_ = FsOp::count;
   std::size_t fail_at_ = 0;
   std::vector<std::string> spared_;

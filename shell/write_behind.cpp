@@ -1,0 +1,124 @@
+#include "shell/write_behind.h"
+
+#include <exception>
+#include <utility>
+
+#include "shell/files.h"
+#include "shell/names.h"
+
+namespace lumeno {
+
+namespace {
+constexpr std::size_t kMaxSpareBuffers = 4;
+// The writer is woken for this many files or bytes at once, not for each
+// file: waking a thread costs about as much as writing a small file.
+constexpr std::size_t kBatchFiles = 64;
+constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
+}  // namespace
+
+WriteBehind::WriteBehind(FileSystem& fs, std::size_t max_pending)
+    : fs_(fs), max_pending_(max_pending), thread_([this] { work(); }) {}
+
+WriteBehind::~WriteBehind() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  work_.notify_one();
+  thread_.join();
+}
+
+bool WriteBehind::batch_ready() const { return jobs_.size() >= kBatchFiles || pending_bytes_ >= kBatchBytes; }
+
+bool WriteBehind::submit(std::filesystem::path path, std::string bytes, Mode mode, bool make_folders) {
+  std::unique_lock lock(mutex_);
+  auto room = [&] { return failed_ || pending_bytes_ == 0 || pending_bytes_ + bytes.size() <= max_pending_; };
+  if (!room()) {
+    // The writer may be waiting for a larger batch: it must make room now.
+    waiting_for_room_ = true;
+    work_.notify_one();
+    space_.wait(lock, room);
+    waiting_for_room_ = false;
+  }
+  if (failed_) return false;
+  pending_bytes_ += bytes.size();
+  jobs_.push_back(Job{std::move(path), std::move(bytes), mode, make_folders});
+  const bool wake = batch_ready();
+  lock.unlock();
+  if (wake) work_.notify_one();
+  return true;
+}
+
+bool WriteBehind::finish() {
+  std::unique_lock lock(mutex_);
+  flushing_ = true;
+  work_.notify_one();
+  space_.wait(lock, [&] { return jobs_.empty() && !busy_; });
+  flushing_ = false;
+  return !failed_;
+}
+
+std::filesystem::path WriteBehind::failed_path() const {
+  const std::lock_guard lock(mutex_);
+  return failed_path_;
+}
+
+std::string WriteBehind::take_buffer() {
+  const std::lock_guard lock(mutex_);
+  if (spare_buffers_.empty()) return {};
+  std::string buffer = std::move(spare_buffers_.back());
+  spare_buffers_.pop_back();
+  return buffer;
+}
+
+bool WriteBehind::show_failure(Host& host) {
+  if (!failure_shown_) {
+    failure_shown_ = true;
+    host.message(cannot_open_message(names::display_name(failed_path())));
+  }
+  host.request_cancel();
+  return false;
+}
+
+bool WriteBehind::write(const Job& job) {
+  try {
+    if (job.make_folders) create_parent_directories(fs_, job.path);
+    return job.mode == Mode::append ? fs_.append(job.path, job.bytes) : fs_.write(job.path, job.bytes);
+  } catch (const std::exception&) {
+    return false;  // no memory for a path: the file is not written
+  }
+}
+
+void WriteBehind::work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    work_.wait(lock, [&] { return stopping_ || (!jobs_.empty() && (flushing_ || waiting_for_room_ || batch_ready())); });
+    if (jobs_.empty()) return;  // stopping, with everything written
+    // Once awake, write until nothing is queued.
+    while (!jobs_.empty()) {
+      Job job = std::move(jobs_.front());
+      jobs_.pop_front();
+      busy_ = true;
+      lock.unlock();
+      const bool ok = write(job);
+      lock.lock();
+      busy_ = false;
+      pending_bytes_ -= job.bytes.size();
+      if (!ok) {
+        failed_ = true;
+        failed_path_ = job.path;
+        // What came after the failed file is not written, as if the run had
+        // stopped there.
+        jobs_.clear();
+        pending_bytes_ = 0;
+      }
+      if (spare_buffers_.size() < kMaxSpareBuffers) {
+        job.bytes.clear();
+        spare_buffers_.push_back(std::move(job.bytes));
+      }
+      space_.notify_all();
+    }
+  }
+}
+
+}  // namespace lumeno
