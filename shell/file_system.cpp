@@ -3,11 +3,17 @@
 #include "shell/file_read.h"
 
 #include <fstream>
+#include <thread>
 #include <system_error>
 
 namespace lumeno {
 
 namespace fs = std::filesystem;
+
+namespace {
+constexpr int kReplaceAttempts = 10;
+constexpr int kReplaceRetryMs = 20;
+}  // namespace
 
 EntryKind RealFileSystem::kind(const fs::path& path) {
   std::error_code ec;
@@ -74,7 +80,13 @@ bool RealFileSystem::write(const fs::path& path, std::string_view bytes) {
     }
   }
   std::error_code ec;
-  fs::rename(temp, path, ec);
+  // On Windows a file another program holds open for a moment (a reader, a
+  // virus scanner) cannot be replaced: try again a few times before giving up.
+  for (int attempt = 1;; ++attempt) {
+    fs::rename(temp, path, ec);
+    if (!ec || attempt == kReplaceAttempts) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kReplaceRetryMs));
+  }
   if (ec) {
     fs::remove(temp, ec);
     return false;
