@@ -78,6 +78,23 @@ DialogueMatcher::DialogueMatcher(const CharacterTable& table, const DialogueMark
     terminals_.insert(terminals_.end(), b.terminals.begin(), b.terminals.end());
     node.terminal_end = static_cast<std::uint32_t>(terminals_.size());
   }
+  // Every key is a name and a mark, so none ends one byte down: the first
+  // two bytes of a line can be looked up at once.
+  bool one_byte_key = false;
+  for (std::uint32_t k = 0; k < nodes_[0].edge_count; ++k) {
+    const Node& first = nodes_[edge_children_[nodes_[0].edge_begin + k]];
+    one_byte_key = one_byte_key || first.terminal_begin != first.terminal_end;
+  }
+  if (!nodes_.empty() && nodes_[0].edge_count > 0 && !one_byte_key) {
+    two_byte_nodes_.assign(256 * 256, 0);
+    for (std::uint32_t k = 0; k < nodes_[0].edge_count; ++k) {
+      const std::size_t b0 = edge_bytes_[nodes_[0].edge_begin + k];
+      const Node& first = nodes_[edge_children_[nodes_[0].edge_begin + k]];
+      for (std::uint32_t j = first.edge_begin; j < first.edge_begin + first.edge_count; ++j) {
+        two_byte_nodes_[b0 * 256 + edge_bytes_[j]] = edge_children_[j];
+      }
+    }
+  }
   // Children come after their parents, so one pass in index order carries
   // every path's first terminal down.
   auto earlier = [&](std::uint32_t a, std::uint32_t b) {
@@ -114,7 +131,14 @@ std::uint32_t DialogueMatcher::walk(std::string_view text, std::size_t pos, F&& 
   std::uint32_t last = node;
   if (text.size() - pos > max_depth_) {
     // No key is long enough to reach the end: read the text directly.
-    for (std::size_t d = 1; node != 0; ++d) {
+    std::size_t d = 1;
+    if (!two_byte_nodes_.empty()) {
+      // The node one byte down holds no key: only the walk from two down
+      // can reach one.
+      last = node = two_byte_nodes_[static_cast<std::size_t>(p[0]) * 256 + p[1]];
+      d = 2;
+    }
+    for (; node != 0; ++d) {
       const Node& here = nodes_[node];
       f(here);
       last = node;

@@ -83,6 +83,9 @@ class DialogueMatcher {
 
   std::vector<Node> nodes_;                  // node 0 is the root
   std::vector<std::uint32_t> root_edges_;    // child of the root by byte, 0 for none
+  // The node two bytes down, by those two bytes (first byte x 256 + second),
+  // 0 for none; empty when a one-byte key makes the first level count.
+  std::vector<std::uint32_t> two_byte_nodes_;
   std::vector<unsigned char> edge_bytes_;    // edges of a node are sorted by byte
   std::vector<std::uint32_t> edge_children_;
   std::vector<Terminal> terminals_;

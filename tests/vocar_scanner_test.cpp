@@ -89,7 +89,7 @@ TEST(VocarScanner, MatcherAgreesWithTheLiteralLoopsOnRandomTables) {
     std::vector<DialogueMatch> all;
     for (int t = 0; t < 40; ++t) {
       std::string text;
-      for (int k = pick(0, 7); k > 0; --k) text += units[static_cast<std::size_t>(pick(0, 5))];
+      for (int k = pick(0, 14); k > 0; --k) text += units[static_cast<std::size_t>(pick(0, 5))];
       const std::size_t pos = text.empty() ? 0 : static_cast<std::size_t>(pick(0, static_cast<int>(text.size()) - 1));
       ASSERT_EQ(matcher.match(text, pos), literal_match(table, marks, text, pos)) << "round " << round << " text " << text;
       std::vector<DialogueMatch> expected;
