@@ -64,21 +64,9 @@ bool VocarRun::prepare_run(AppState& app, std::string& why) {
   return true;
 }
 
-// Deletes the three output folders of the tool folder, whichever outputs are
-// on. Only real folders: a link of the same name is left alone, and so is
-// whatever it points to. A folder that cannot be emptied stops the run, so
-// no output mixes with an earlier run's.
-bool wipe_output_folders(RunContext& ctx) {
-  for (std::string_view folder : {kScriptFolder, kStaffListFolder, kVoiceTextFolder}) {
-    if (!wipe_output_folder(ctx.fs, ctx.host, ctx.app.home_path(folder))) return false;
-  }
-  return true;
-}
-
 int VocarRun::collect_files(RunContext& ctx) {
   save_settings(ctx.fs, ctx.app.settings_path(), ctx.app.settings);
-  if (collect_run_files(ctx, *this) != 0) return -1;
-  return wipe_output_folders(ctx) ? 0 : -1;
+  return collect_run_files(ctx, *this) != 0 ? -1 : 0;
 }
 
 int VocarRun::run_files(RunContext& ctx) {
@@ -93,6 +81,15 @@ int VocarRun::run_files(RunContext& ctx) {
 int VocarRun::run_phases(RunContext& ctx) {
   Host& host = ctx.host;
   host.progress_set_range(1024);
+  // The three output folders of the tool folder go first, whichever outputs
+  // are on, while the phases read and convert: the writer removes them
+  // before it writes anything. Only real folders: a link of the same name is
+  // left alone, and so is whatever it points to. A folder that cannot be
+  // emptied stops the run, so no output mixes with an earlier run's.
+  WriteBehind writes(ctx.fs);
+  for (std::string_view folder : {kScriptFolder, kStaffListFolder, kVoiceTextFolder}) {
+    writes.submit_folder_removal(ctx.app.home_path(folder));
+  }
   // A failed load ends the run: going on would report success over it.
   const std::optional<CharacterTable> characters = load_character_definitions(ctx.app, ctx.fs, host);
   if (!characters) return -1;
@@ -101,7 +98,6 @@ int VocarRun::run_phases(RunContext& ctx) {
   const BuilderSettings settings = read_builder_settings(ctx.app.settings);
   const DialogueMatcher matcher(*characters, marks_);
   VoiceNumbering voices(*characters, settings);
-  WriteBehind writes(ctx.fs);
   BuilderRun run{ctx, settings, *characters, matcher, voices, writes};
 
   auto enabled = [&](const Phase& phase) { return ctx.app.settings.get_int(phase.setting_slot) == 1; };

@@ -250,6 +250,9 @@ int write_staff_lists(BuilderRun& run) {
     StaffListWriter writer(run, scan);
     // The run driver reset the counters for the character lists.
     const ReadEnd read = writer.scan_files();
+    // The lists are appended here, not through the writer: its removal of
+    // the folder of an earlier run must be done first.
+    if (!run.finish_writes()) return -1;
     if (writer.write_character_lists(read) != 0) return -1;
     run.voices.reset_voice_counters();
     return writer.write_file_voice_list(read);

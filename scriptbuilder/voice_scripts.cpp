@@ -134,10 +134,8 @@ bool write_script(BuilderRun& run, std::string_view voice_prefix, std::string_vi
 }
 
 int write_scripts(BuilderRun& run) {
-  const std::filesystem::path folder = run.ctx.app.home_path(kScriptFolder);
-  if (!run.ctx.fs.create_directory(folder) && run.ctx.fs.kind(folder) != EntryKind::directory) {
-    run.host().message(names::display_name(folder) + " フォルダを作成できませんでした。");
-    run.host().request_cancel();
+  if (!run.writes.submit_folder(run.ctx.app.home_path(kScriptFolder))) {
+    run.writes.show_failure(run.host());
     return -1;
   }
   const BuilderSettings& settings = run.settings;

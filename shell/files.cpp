@@ -92,17 +92,33 @@ bool delete_folder_tree(FileSystem& files, const fs::path& folder) {
 
 namespace lumeno {
 
-bool wipe_output_folder(FileSystem& files, Host& host, const fs::path& folder) {
+bool remove_output_folder(FileSystem& files, const fs::path& folder) {
   std::vector<DirEntry> items;
   if (!files.list(folder.parent_path(), items)) return true;
   for (const DirEntry& item : items) {
     if (item.path.filename() != folder.filename()) continue;
-    if (item.kind != EntryKind::directory || delete_folder_tree(files, item.path)) return true;
-    host.message(names::display_name(folder) + " フォルダを削除できませんでした。");
-    host.request_cancel();
-    return false;
+    return item.kind != EntryKind::directory || delete_folder_tree(files, item.path);
   }
   return true;
+}
+
+bool wipe_output_folder(FileSystem& files, Host& host, const fs::path& folder) {
+  if (remove_output_folder(files, folder)) return true;
+  host.message(cannot_delete_folder_message(names::display_name(folder)));
+  host.request_cancel();
+  return false;
+}
+
+std::string cannot_delete_folder_message(std::string_view name) {
+  std::string message(name);
+  message += " フォルダを削除できませんでした。";
+  return message;
+}
+
+std::string cannot_create_folder_message(std::string_view name) {
+  std::string message(name);
+  message += " フォルダを作成できませんでした。";
+  return message;
 }
 
 }  // namespace lumeno

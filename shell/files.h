@@ -54,6 +54,11 @@ void create_parent_directories(FileSystem& fs, const std::filesystem::path& path
 // and setting the cancel flag, when some of it stays (a run must not mix an
 // earlier run's outputs with its own).
 bool wipe_output_folder(FileSystem& fs, Host& host, const std::filesystem::path& folder);
+// The same without a message: true when no folder of that name stays.
+bool remove_output_folder(FileSystem& fs, const std::filesystem::path& folder);
+// "%s フォルダを削除できませんでした。" / "%s フォルダを作成できませんでした。"
+std::string cannot_delete_folder_message(std::string_view name);
+std::string cannot_create_folder_message(std::string_view name);
 
 // Deletes the folder and everything below it. Links are removed, never
 // followed; the process's current folder is never changed. Items that cannot

@@ -31,8 +31,22 @@ WriteBehind::~WriteBehind() {
 bool WriteBehind::batch_ready() const { return jobs_.size() >= kBatchFiles || pending_bytes_ >= kBatchBytes; }
 
 bool WriteBehind::submit(std::filesystem::path path, std::string bytes, Mode mode, bool make_folders) {
+  const Kind kind = mode == Mode::append ? Kind::append : Kind::replace;
+  return queue(Job{std::move(path), std::move(bytes), kind, make_folders});
+}
+
+bool WriteBehind::submit_folder_removal(std::filesystem::path folder) {
+  return queue(Job{std::move(folder), {}, Kind::remove_folder, false});
+}
+
+bool WriteBehind::submit_folder(std::filesystem::path folder) {
+  return queue(Job{std::move(folder), {}, Kind::make_folder, false});
+}
+
+bool WriteBehind::queue(Job job) {
   std::unique_lock lock(mutex_);
-  auto room = [&] { return failed_ || pending_bytes_ == 0 || pending_bytes_ + bytes.size() <= max_pending_; };
+  const std::size_t size = job.bytes.size();
+  auto room = [&] { return failed_ || pending_bytes_ == 0 || pending_bytes_ + size <= max_pending_; };
   if (!room()) {
     // The writer may be waiting for a larger batch: it must make room now.
     waiting_for_room_ = true;
@@ -41,9 +55,12 @@ bool WriteBehind::submit(std::filesystem::path path, std::string bytes, Mode mod
     waiting_for_room_ = false;
   }
   if (failed_) return false;
-  pending_bytes_ += bytes.size();
-  jobs_.push_back(Job{std::move(path), std::move(bytes), mode, make_folders});
-  const bool wake = batch_ready();
+  pending_bytes_ += size;
+  // Folders are dealt with at once: the removal of a large tree is the
+  // longest job of all.
+  const bool folder = job.kind == Kind::remove_folder || job.kind == Kind::make_folder;
+  jobs_.push_back(std::move(job));
+  const bool wake = folder || batch_ready();
   lock.unlock();
   if (wake) work_.notify_one();
   return true;
@@ -74,7 +91,17 @@ std::string WriteBehind::take_buffer() {
 bool WriteBehind::show_failure(Host& host) {
   if (!failure_shown_) {
     failure_shown_ = true;
-    host.message(cannot_open_message(names::display_name(failed_path())));
+    Kind kind = Kind::replace;
+    std::filesystem::path path;
+    {
+      const std::lock_guard lock(mutex_);
+      kind = failed_kind_;
+      path = failed_path_;
+    }
+    const std::string name = names::display_name(path);
+    host.message(kind == Kind::remove_folder ? cannot_delete_folder_message(name)
+                 : kind == Kind::make_folder ? cannot_create_folder_message(name)
+                                             : cannot_open_message(name));
   }
   host.request_cancel();
   return false;
@@ -82,10 +109,19 @@ bool WriteBehind::show_failure(Host& host) {
 
 bool WriteBehind::write(const Job& job) {
   try {
+    switch (job.kind) {
+      case Kind::remove_folder:
+        return remove_output_folder(fs_, job.path);
+      case Kind::make_folder:
+        return fs_.create_directory(job.path) || fs_.kind(job.path) == EntryKind::directory;
+      case Kind::replace:
+      case Kind::append:
+        break;
+    }
     if (job.make_folders) create_parent_directories(fs_, job.path);
-    return job.mode == Mode::append ? fs_.append(job.path, job.bytes) : fs_.write(job.path, job.bytes);
+    return job.kind == Kind::append ? fs_.append(job.path, job.bytes) : fs_.write(job.path, job.bytes);
   } catch (const std::exception&) {
-    return false;  // no memory for a path: the file is not written
+    return false;  // no memory for a path: nothing is written
   }
 }
 
@@ -107,6 +143,7 @@ void WriteBehind::work() {
       if (!ok) {
         failed_ = true;
         failed_path_ = job.path;
+        failed_kind_ = job.kind;
         // What came after the failed file is not written, as if the run had
         // stopped there.
         jobs_.clear();

@@ -1,5 +1,6 @@
-// Writes a run's output files on a thread of their own, one after another in
-// the order they are given, while the run goes on with its next source file.
+// Writes a run's output files (and removes or makes its output folders) on a
+// thread of their own, one after another in the order they are given, while
+// the run goes on with its next source file.
 //
 // Nothing is lost or reported late as success: once a write fails, the
 // files queued after it are dropped and every later `submit` answers false,
@@ -39,6 +40,11 @@ class WriteBehind {
   // Queues one file. With `make_folders` its missing folders are made just
   // before it is written. False, with nothing queued, once a write failed.
   bool submit(std::filesystem::path path, std::string bytes, Mode mode = Mode::replace, bool make_folders = true);
+  // Queues the removal of an output folder with everything in it (see
+  // remove_output_folder), before the files queued after it.
+  bool submit_folder_removal(std::filesystem::path folder);
+  // Queues the making of one folder; that it exists already is no failure.
+  bool submit_folder(std::filesystem::path folder);
   // Waits until every queued file is written; false when one failed.
   bool finish();
   // The file whose write failed; empty while none has.
@@ -46,17 +52,20 @@ class WriteBehind {
   // An empty buffer for the next file, reusing the memory of one written.
   std::string take_buffer();
   // For a run that found a write failed: shows "%s ファイルを開けませんでした。"
-  // with the failed file's path (once, however often it is called) and sets
-  // the cancel flag. Always false.
+  // with the failed file's path ("%s フォルダを削除できませんでした。" or
+  // "%s フォルダを作成できませんでした。" for a folder), once however often it
+  // is called, and sets the cancel flag. Always false.
   bool show_failure(Host& host);
 
  private:
+  enum class Kind { replace, append, remove_folder, make_folder };
   struct Job {
     std::filesystem::path path;
     std::string bytes;
-    Mode mode;
+    Kind kind;
     bool make_folders;
   };
+  bool queue(Job job);
   bool write(const Job& job);
   // Enough is queued to be worth waking the writer for.
   bool batch_ready() const;
@@ -76,6 +85,7 @@ class WriteBehind {
   bool waiting_for_room_ = false;  // a submit waits: so must not the writer
   bool stopping_ = false;
   std::filesystem::path failed_path_;
+  Kind failed_kind_ = Kind::replace;
   bool failure_shown_ = false;  // by the run's own thread only
   std::thread thread_;  // last: it starts once everything above is ready
 };

@@ -92,9 +92,9 @@ void write_log(RunContext& ctx, const StripCounts& counts) {
 
 int PrunaRun::collect_files(RunContext& ctx) {
   save_settings(ctx.fs, ctx.app.settings_path(), ctx.app.settings);
-  if (collect_run_files(ctx, *this) != 0) return -1;
-  // The results of earlier runs go once the new run has its files.
-  return wipe_output_folder(ctx.fs, ctx.host, ctx.app.home_path(kOutputFolder)) ? 0 : -1;
+  // The results of earlier runs go once the new run has its files: the
+  // first thing run_files queues for the writer.
+  return collect_run_files(ctx, *this) != 0 ? -1 : 0;
 }
 
 int PrunaRun::run_files(RunContext& ctx) {
@@ -102,6 +102,9 @@ int PrunaRun::run_files(RunContext& ctx) {
   host.progress_set_range(1024);
   ctx.order = sorted_run_order(ctx.files);
   StripRun run(ctx.fs);
+  // Removed while the first files are read and stripped; nothing is written
+  // before it is gone.
+  run.writes.submit_folder_removal(ctx.app.home_path(kOutputFolder));
   bool stopped = false;
   for (const std::size_t index : ctx.order) {
     if (strip_file(ctx, ctx.files[index], run) != 0) {
@@ -110,7 +113,10 @@ int PrunaRun::run_files(RunContext& ctx) {
     }
   }
   // Every output is on disk before the log is written or the run stops.
-  if (!run.writes.finish()) stopped = !run.writes.show_failure(ctx.host);
+  if (!run.writes.finish()) {
+    run.writes.show_failure(ctx.host);
+    stopped = true;
+  }
   if (stopped) return -1;
   host.progress_set_position(512);
   host.pause_ms(20);

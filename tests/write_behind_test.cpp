@@ -76,5 +76,45 @@ TEST(WriteBehind, AFailedWriteStopsTheRestAndIsShownOnce) {
   EXPECT_FALSE(std::filesystem::exists(dir / "late.txt"));
 }
 
+// An earlier run's folder goes before the new files land in it; when it
+// cannot go, nothing is written and the folder is named.
+TEST(WriteBehind, AnOutputFolderIsRemovedBeforeTheFilesQueuedAfterIt) {
+  for (const bool fail : {false, true}) {
+    TempDir dir;
+    testing::write_file(dir / "out" / "deep" / "old.txt", "old");
+    FaultyFileSystem fs;
+    if (fail) fs.fail_at(FsOp::remove, 1);
+    RecordingHost host;
+    WriteBehind writes(fs);
+    writes.submit_folder_removal(dir / "out");
+    writes.submit(dir / "out" / "new.txt", "new");
+    EXPECT_EQ(writes.finish(), !fail);
+    EXPECT_EQ(std::filesystem::exists(dir / "out" / "new.txt"), !fail);
+    if (!fail) {
+      EXPECT_FALSE(std::filesystem::exists(dir / "out" / "deep"));
+      continue;
+    }
+    writes.show_failure(host);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].find("out フォルダを削除できませんでした。"), std::string::npos) << host.messages[0];
+  }
+}
+
+TEST(WriteBehind, AFolderThatCannotBeMadeIsNamed) {
+  TempDir dir;
+  testing::write_file(dir / "taken", "a file, not a folder");
+  RealFileSystem fs;
+  RecordingHost host;
+  WriteBehind writes(fs);
+  writes.submit_folder(dir / "made");
+  EXPECT_TRUE(writes.finish());
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "made"));
+  writes.submit_folder(dir / "taken");
+  EXPECT_FALSE(writes.finish());
+  writes.show_failure(host);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].find("taken フォルダを作成できませんでした。"), std::string::npos) << host.messages[0];
+}
+
 }  // namespace
 }  // namespace lumeno
