@@ -9,17 +9,20 @@ namespace lumeno {
 
 namespace fs = std::filesystem;
 
-std::string cannot_open_message(std::string_view name) {
+namespace {
+
+// A message of the form "%s <what went wrong>".
+std::string named_message(std::string_view name, std::string_view text) {
   std::string message(name);
-  message += " ファイルを開けませんでした。";
+  message += text;
   return message;
 }
 
-std::string cannot_delete_message(std::string_view name) {
-  std::string message(name);
-  message += " ファイルを削除できませんでした。";
-  return message;
-}
+}  // namespace
+
+std::string cannot_open_message(std::string_view name) { return named_message(name, " ファイルを開けませんでした。"); }
+
+std::string cannot_delete_message(std::string_view name) { return named_message(name, " ファイルを削除できませんでした。"); }
 
 bool file_exists(FileSystem& files, FileBuffer& buffer, const fs::path& path) {
   buffer.exists = false;
@@ -110,15 +113,11 @@ bool wipe_output_folder(FileSystem& files, Host& host, const fs::path& folder) {
 }
 
 std::string cannot_delete_folder_message(std::string_view name) {
-  std::string message(name);
-  message += " フォルダを削除できませんでした。";
-  return message;
+  return named_message(name, " フォルダを削除できませんでした。");
 }
 
 std::string cannot_create_folder_message(std::string_view name) {
-  std::string message(name);
-  message += " フォルダを作成できませんでした。";
-  return message;
+  return named_message(name, " フォルダを作成できませんでした。");
 }
 
 }  // namespace lumeno
