@@ -85,7 +85,7 @@ DialogueMatcher::DialogueMatcher(const CharacterTable& table, const DialogueMark
     const Node& first = nodes_[edge_children_[nodes_[0].edge_begin + k]];
     one_byte_key = one_byte_key || first.terminal_begin != first.terminal_end;
   }
-  if (!nodes_.empty() && nodes_[0].edge_count > 0 && !one_byte_key) {
+  if (nodes_[0].edge_count > 0 && !one_byte_key) {
     two_byte_nodes_.assign(256 * 256, 0);
     for (std::uint32_t k = 0; k < nodes_[0].edge_count; ++k) {
       const std::size_t b0 = edge_bytes_[nodes_[0].edge_begin + k];

@@ -105,13 +105,6 @@ bool remove_output_folder(FileSystem& files, const fs::path& folder) {
   return true;
 }
 
-bool wipe_output_folder(FileSystem& files, Host& host, const fs::path& folder) {
-  if (remove_output_folder(files, folder)) return true;
-  host.message(cannot_delete_folder_message(names::display_name(folder)));
-  host.request_cancel();
-  return false;
-}
-
 std::string cannot_delete_folder_message(std::string_view name) {
   return named_message(name, " フォルダを削除できませんでした。");
 }

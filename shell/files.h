@@ -50,11 +50,9 @@ void create_parent_directories(FileSystem& fs, const std::filesystem::path& path
 
 // Deletes an output folder of the tool with everything in it, when it is a
 // folder of its own: a link standing in its place is left alone, and so is
-// what it points to. False, after showing "%s フォルダを削除できませんでした。"
-// and setting the cancel flag, when some of it stays (a run must not mix an
-// earlier run's outputs with its own).
-bool wipe_output_folder(FileSystem& fs, Host& host, const std::filesystem::path& folder);
-// The same without a message: true when no folder of that name stays.
+// what it points to. False when some of it stays (a run must then stop with
+// "%s フォルダを削除できませんでした。": it must not mix an earlier run's
+// outputs with its own).
 bool remove_output_folder(FileSystem& fs, const std::filesystem::path& folder);
 // "%s フォルダを削除できませんでした。" / "%s フォルダを作成できませんでした。"
 std::string cannot_delete_folder_message(std::string_view name);
