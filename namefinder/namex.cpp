@@ -17,16 +17,18 @@ std::string check_dialogue_marks(std::string_view text) {
 using Kind = SettingDef::Kind;
 
 constexpr SettingDef kSettings[] = {
-    {.key = "max_name_length", .kind = Kind::integer, .index = kMaxNameLength, .default_value = 16, .min_value = 1, .max_value = 24},
-    {.key = "list_order", .kind = Kind::integer, .index = kListOrder, .default_value = 0},
-    {.key = "list_reverse", .kind = Kind::integer, .index = kListReverse, .default_value = 0},
+    {.key = "max_name_length", .kind = Kind::integer, .index = kMaxNameLength, .default_value = 16, .min_value = 1, .max_value = 24,
+     .label = "キャラ名最大文字数（半角文字は0.5文字として計算）"},
+    {.key = "list_order", .kind = Kind::integer, .index = kListOrder, .default_value = 0, .label = "リスト表示: 0 名前順 / 1 検出数順"},
+    {.key = "list_reverse", .kind = Kind::integer, .index = kListReverse, .default_value = 0, .label = "逆順（降順）にする"},
     // Spare slots: cleared by the defaults, read by nothing.
     {.key = "spare_4", .kind = Kind::integer, .index = 4, .shown = false},
     {.key = "spare_5", .kind = Kind::integer, .index = 5, .shown = false},
     {.key = "spare_6", .kind = Kind::integer, .index = 6, .shown = false},
     {.key = "spare_7", .kind = Kind::integer, .index = 7, .shown = false},
-    {.key = "dialogue_marks", .kind = Kind::text, .index = kDialogueMarksText, .default_text = "「/『/（", .check = check_dialogue_marks},
-    {.key = "name_start_mark", .kind = Kind::text, .index = kNameStartMark, .default_text = ""},
+    {.key = "dialogue_marks", .kind = Kind::text, .index = kDialogueMarksText, .default_text = "「/『/（", .check = check_dialogue_marks,
+     .label = "セリフとして認識させる記号（複数記述の場合は「/」で区切る）"},
+    {.key = "name_start_mark", .kind = Kind::text, .index = kNameStartMark, .default_text = "", .label = "名前開始記号"},
 };
 
 constexpr std::string_view kOwnNames[] = {kExclusionListName, kReportName, kWorkFileName};

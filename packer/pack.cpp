@@ -13,7 +13,7 @@ namespace {
 constexpr int kDeleteSource = 1;
 
 constexpr SettingDef kSettings[] = {
-    {.key = "delete_source", .kind = SettingDef::Kind::integer, .index = kDeleteSource, .default_value = 1},
+    {.key = "delete_source", .kind = SettingDef::Kind::integer, .index = kDeleteSource, .default_value = 1, .label = "変換元ファイルを削除する"},
 };
 
 constexpr ToolInfo kTool{

@@ -6,38 +6,39 @@ namespace {
 
 using Kind = SettingDef::Kind;
 
-constexpr SettingDef flag(std::string_view key, int slot, std::int32_t value, bool shown = true) {
-  return {.key = key, .kind = Kind::integer, .index = slot, .default_value = value, .shown = shown};
+constexpr SettingDef flag(std::string_view key, int slot, std::int32_t value, std::string_view label, bool shown = true) {
+  return {.key = key, .kind = Kind::integer, .index = slot, .default_value = value, .shown = shown, .label = label};
 }
 
-constexpr SettingDef text(std::string_view key, int index, std::string_view value,
+constexpr SettingDef text(std::string_view key, int index, std::string_view value, std::string_view label,
                           std::string (*check)(std::string_view) = nullptr) {
-  return {.key = key, .kind = Kind::text, .index = index, .default_text = value, .check = check};
+  return {.key = key, .kind = Kind::text, .index = index, .default_text = value, .check = check, .label = label};
 }
 
 // Slots 5 and 91 are written and read with the file but no control shows
 // them; every other slot holds 0.
 const SettingDef kDefs[] = {
-    flag("voice_cr_lf", kVoiceCrLf, 1),
-    flag("output_scripts", kOutputScripts, 1),
-    flag("output_staff_lists", kOutputStaffLists, 1),
-    flag("output_voice_text", kOutputVoiceText, 1),
-    flag("script_frame_dialogue", kScriptFrameDialogue, 1),
-    flag("script_strip_commands", kScriptStripCommands, 1),
-    flag("reset_per_file", kResetPerFile, 0),
-    flag("script_all_characters", kScriptAllCharacters, 1),
-    flag("keep_dialogue_on_page", kKeepDialogueOnPage, 1),
-    flag("second_string_from_file_name", kSecondStringFromFileName, 0),
-    flag("all_characters_dialogue_only", kAllCharactersDialogueOnly, 0),
-    flag("keep_direction_on_page", kKeepDirectionOnPage, 1),
-    flag("keep_other_dialogue_on_page", kKeepOtherDialogueOnPage, 1),
-    flag("reserved_5", kReserved5, 1, false),
-    flag("reserved_91", kReserved91, 1, false),
-    text("dialogue_marks", kDialogueMarks, "「/『/（"),
-    text("second_string", kSecondString, "A1_"),
-    text("command_prefix", kCommandPrefix, "\\VO("),
-    text("command_suffix", kCommandSuffix, ")"),
-    text("start_number", kStartNumber, "0001", check_start_number),
+    flag("voice_cr_lf", kVoiceCrLf, 1, "ボイス命令記述ルール: 改行（ボイス命令を行にする）"),
+    flag("output_scripts", kOutputScripts, 1, "生成データ: 声優用台本"),
+    flag("output_staff_lists", kOutputStaffLists, 1, "生成データ: スタッフ用リスト"),
+    flag("output_voice_text", kOutputVoiceText, 1, "生成データ: ボイス命令埋込済テキスト"),
+    flag("script_frame_dialogue", kScriptFrameDialogue, 1, "台本のセリフ部分を枠で囲む"),
+    flag("script_strip_commands", kScriptStripCommands, 1, "台本では \\ 命令 は消去する"),
+    flag("reset_per_file", kResetPerFile, 0, "ファイル毎に番号を初期化する"),
+    flag("script_all_characters", kScriptAllCharacters, 1, "全キャラ一括台本も一緒に出力する"),
+    flag("keep_dialogue_on_page", kKeepDialogueOnPage, 1, "セリフの途中でページをまたがない"),
+    flag("second_string_from_file_name", kSecondStringFromFileName, 0,
+         "ボイス名の第２文字列: 0 指定文字列 / 1 ファイル名を第２文字列にする"),
+    flag("all_characters_dialogue_only", kAllCharactersDialogueOnly, 0, "全キャラ一括台本時、セリフ以外消す"),
+    flag("keep_direction_on_page", kKeepDirectionOnPage, 1, "ト書きの途中でページをまたがない"),
+    flag("keep_other_dialogue_on_page", kKeepOtherDialogueOnPage, 1, "他セリフの途中でページをまたがない"),
+    flag("reserved_5", kReserved5, 1, {}, false),
+    flag("reserved_91", kReserved91, 1, {}, false),
+    text("dialogue_marks", kDialogueMarks, "「/『/（", "セリフとして認識させる記号（複数記述の場合は「/」で区切る）"),
+    text("second_string", kSecondString, "A1_", "ボイス名の第２文字列: 指定文字列"),
+    text("command_prefix", kCommandPrefix, "\\VO(", "ボイス命令記述ルール: ボイス名の前"),
+    text("command_suffix", kCommandSuffix, ")", "ボイス命令記述ルール: ボイス名の後"),
+    text("start_number", kStartNumber, "0001", "ボイス開始番号（桁数も決まる）", check_start_number),
 };
 
 }  // namespace

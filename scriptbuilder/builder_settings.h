@@ -32,6 +32,9 @@ enum IntSlot : int {
   kAllCharactersDialogueOnly = 12,
   kKeepDirectionOnPage = 13,
   kKeepOtherDialogueOnPage = 14,
+  // Beyond the settings of the first files: a stored 0 means off.
+  kScriptSpreadsheets = 15,  // the scripts also as workbooks (.xlsx)
+  kKeepVoiceNumbers = 16,    // voice numbers kept by the ledger
   kReserved91 = 91,
 };
 

@@ -25,6 +25,9 @@ struct SettingDef {
   // The options dialog's check of a text on OK: the message to show, or an
   // empty string when the value is accepted.
   std::string (*check)(std::string_view value) = nullptr;
+  // What the setting means, as the options dialog labels it (CP932): one
+  // line of `lumeno TOOL --help`.
+  std::string_view label;
 };
 
 struct ToolInfo {

@@ -14,12 +14,15 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr SettingDef kSettings[] = {
-    {.key = "target_line_comments", .index = kTargetLineComments, .default_value = 1, .min_value = 0, .max_value = 1},
-    {.key = "target_block_comments", .index = kTargetBlockComments, .default_value = 1, .min_value = 0, .max_value = 1},
-    {.key = "target_commands", .index = kTargetCommands, .default_value = 0, .min_value = 0, .max_value = 1},
-    {.key = "blank_line_mode", .index = kBlankLineMode, .default_value = 1, .min_value = 0, .max_value = 2},
-    {.key = "strip_mode", .index = kStripMode, .default_value = 0, .min_value = 0, .max_value = 1},
-    {.key = "single_output", .index = kSingleOutput, .default_value = 0, .min_value = 0, .max_value = 1},
+    {.key = "target_line_comments", .index = kTargetLineComments, .default_value = 1, .min_value = 0, .max_value = 1, .label = "対象:  // 内"},
+    {.key = "target_block_comments", .index = kTargetBlockComments, .default_value = 1, .min_value = 0, .max_value = 1, .label = "対象:  /* ～ */ 内"},
+    {.key = "target_commands", .index = kTargetCommands, .default_value = 0, .min_value = 0, .max_value = 1, .label = "対象:  \\ 命令"},
+    {.key = "blank_line_mode", .index = kBlankLineMode, .default_value = 1, .min_value = 0, .max_value = 2,
+     .label = "行削除: 0 空行・空白行を削除しない / 1 対象削除後に空行・空白行になった行を削除 / 2 空行・空白行は全て削除"},
+    {.key = "strip_mode", .index = kStripMode, .default_value = 0, .min_value = 0, .max_value = 1,
+     .label = "処理: 0 上で指定したものを削除 / 1 上で指定したもの以外を削除"},
+    {.key = "single_output", .index = kSingleOutput, .default_value = 0, .min_value = 0, .max_value = 1,
+     .label = "ファイル出力: 単ファイル連結出力 --> output.txt"},
     // A spare slot: the defaults clear it, nothing reads it.
     {.key = "spare", .index = 7, .default_value = 0, .shown = false},
 };

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <sys/wait.h>
 
+#include "shell/console/tools.h"
 #include "tests/support.h"
 
 namespace lumeno {
@@ -36,6 +37,31 @@ TEST(Cli, HelpVersionAndUsageErrors) {
   EXPECT_NE(no_home.err.find("nowhere"), std::string::npos);
   // Nothing was created by the refused commands.
   EXPECT_FALSE(std::filesystem::exists(dir / "Bindo.dat"));
+}
+
+// Every setting `config` knows has its line in the tool's help, with what it
+// means in the options dialog's words.
+TEST(Cli, ToolHelpExplainsEverySetting) {
+  TempDir dir;
+  for (const console::ToolEntry& entry : console::all_tools()) {
+    const ToolInfo& tool = entry.info();
+    const std::string help = run_cli({std::string(tool.key), "--help"}, dir.path()).out;
+    std::string keys = run_cli({std::string(tool.key), "config"}, dir.path()).out;
+    for (std::size_t at = 0; at < keys.size();) {
+      const std::size_t eq = keys.find('=', at);
+      const std::string key = keys.substr(at, eq - at);
+      at = keys.find('\n', at) + 1;
+      const std::size_t line = help.find("\n  " + key + "=");
+      ASSERT_NE(line, std::string::npos) << tool.key << " " << key;
+      const std::string text = help.substr(line + 1, help.find('\n', line + 1) - line - 1);
+      EXPECT_NE(text.find("   "), std::string::npos) << text;
+      EXPECT_GT(text.size(), text.find_last_of(' ') + 1) << text;
+    }
+    for (const SettingDef& def : tool.settings) EXPECT_EQ(def.shown, !def.label.empty()) << tool.key << " " << def.key;
+  }
+  const std::string vocar = run_cli({"vocar", "--help"}, dir.path()).out;
+  EXPECT_NE(vocar.find(u8(u8"  reset_per_file=0 (0..1)                 ファイル毎に番号を初期化する\n")), std::string::npos);
+  EXPECT_NE(vocar.find(u8(u8"  second_string=A1_                       ボイス名の第２文字列: 指定文字列\n")), std::string::npos);
 }
 
 TEST(Cli, ConfigShowsAndStoresSettings) {

@@ -87,22 +87,39 @@ int Cli::program_help() {
   return kExitOk;
 }
 
+// The shell's two settings, before every tool's own.
+constexpr SettingDef kLanguageSetting{.key = "language_name", .kind = SettingDef::Kind::text, .index = -1,
+                                      .default_text = "Japanese.lng", .label = "言語ファイル（languages フォルダの中; メニュー 表示 - 言語）"};
+constexpr SettingDef kAlwaysOnTopSetting{.key = "always_on_top", .kind = SettingDef::Kind::integer, .index = 0,
+                                         .default_value = 0, .label = "常に手前に表示"};
+
+// "  KEY=default (range)", then what it means, in columns. Built in CP932,
+// whose bytes are the columns a terminal gives its characters.
+std::string help_line(const SettingDef& def) {
+  std::string line = "  " + std::string(def.key) + "=";
+  if (def.kind == SettingDef::Kind::integer) {
+    line += std::to_string(def.default_value) + " (" + std::to_string(def.min_value) + ".." + std::to_string(def.max_value) + ")";
+  } else {
+    line += def.default_text;
+  }
+  if (!def.label.empty()) {
+    constexpr std::size_t kColumn = 42;
+    line.append(line.size() < kColumn ? kColumn - line.size() : 1, ' ');
+    line += def.label;
+  }
+  return names::utf8_from_cp932_lossy(line) + "\n";
+}
+
 int Cli::tool_help(const ToolEntry& entry) {
   const ToolInfo& info = entry.info();
   std::string text = "lumeno " + std::string(info.key) + " - " + std::string(info.program) + ", " + std::string(info.summary) + "\n\n";
   text += "usage: lumeno " + std::string(info.key) + " run    [--home DIR] [--yes] [--no-progress] [--verbose] PATH...\n";
   text += "       lumeno " + std::string(info.key) + " config [--home DIR] [--defaults] [KEY=VALUE...]\n";
-  text += "       lumeno " + std::string(info.key) + " config [--home DIR] KEY\n\nsettings (KEY=default):\n";
-  text += "  language_name=Japanese.lng\n  always_on_top=0\n";
+  text += "       lumeno " + std::string(info.key) + " config [--home DIR] KEY\n\nsettings (KEY=default (range), what it means):\n";
+  text += help_line(kLanguageSetting);
+  text += help_line(kAlwaysOnTopSetting);
   for (const SettingDef& def : info.settings) {
-    if (!def.shown) continue;
-    text += "  " + std::string(def.key) + "=";
-    if (def.kind == SettingDef::Kind::integer) {
-      text += std::to_string(def.default_value) + "   (" + std::to_string(def.min_value) + ".." + std::to_string(def.max_value) + ")";
-    } else {
-      text += names::utf8_from_cp932_lossy(def.default_text);
-    }
-    text += "\n";
+    if (def.shown) text += help_line(def);
   }
   text += "\nsettings file: " + std::string(info.settings_file) + " in the tool folder\n";
   console_.write_out(text);
@@ -256,9 +273,7 @@ int Cli::config(const ToolEntry& entry, const Options& options) {
   AppState& app = *started;
 
   // The settings `config` knows: the shell's two, then the tool's table.
-  static constexpr SettingDef kLanguage{.key = "language_name", .kind = SettingDef::Kind::text, .index = -1};
-  static constexpr SettingDef kAlwaysOnTop{.key = "always_on_top", .kind = SettingDef::Kind::integer, .index = 0};
-  std::vector<const SettingDef*> defs = {&kLanguage, &kAlwaysOnTop};
+  std::vector<const SettingDef*> defs = {&kLanguageSetting, &kAlwaysOnTopSetting};
   for (const SettingDef& def : tool.settings) {
     if (def.shown) defs.push_back(&def);
   }
