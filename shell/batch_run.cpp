@@ -82,8 +82,11 @@ class Collector {
       std::sort(items.begin(), items.end(), [](const DirEntry& a, const DirEntry& b) { return a.path.filename() < b.path.filename(); });
       for (const DirEntry& item : items) {
         if (ctx_.cancelled()) break;
+        // Only folders are walked; every other entry is a file of the run,
+        // so that one that cannot be read (a link to nothing, say) stops the
+        // run with the reader's message instead of being left out unheard.
         const bool is_folder = item.kind == EntryKind::directory;
-        if (!is_folder && !(item.kind == EntryKind::file && has_native_txt_extension(item.path))) continue;
+        if (!is_folder && !has_native_txt_extension(item.path)) continue;
         auto name = names::to_name(item.path.filename());
         if (!name) {
           ctx_.host.message(names::unconvertible_message(names::display_name(item.path)));

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <sys/wait.h>
 
-#include "shell/console/tools.h"
+#include "divider/divide.h"
+#include "programs/tools.h"
+#include "shell/console/cli.h"
 #include "tests/support.h"
 
 namespace lumeno {
@@ -43,7 +45,7 @@ TEST(Cli, HelpVersionAndUsageErrors) {
 // means in the options dialog's words.
 TEST(Cli, ToolHelpExplainsEverySetting) {
   TempDir dir;
-  for (const console::ToolEntry& entry : console::all_tools()) {
+  for (const console::ToolEntry& entry : programs::all_tools()) {
     const ToolInfo& tool = entry.info();
     const std::string help = run_cli({std::string(tool.key), "--help"}, dir.path()).out;
     std::string keys = run_cli({std::string(tool.key), "config"}, dir.path()).out;
@@ -62,6 +64,61 @@ TEST(Cli, ToolHelpExplainsEverySetting) {
   const std::string vocar = run_cli({"vocar", "--help"}, dir.path()).out;
   EXPECT_NE(vocar.find(u8(u8"  reset_per_file=0 (0..1)                 ファイル毎に番号を初期化する\n")), std::string::npos);
   EXPECT_NE(vocar.find(u8(u8"  second_string=A1_                       ボイス名の第２文字列: 指定文字列\n")), std::string::npos);
+}
+
+// A tool's own sub-command: the frame parses --home and the options the
+// command declares, hands over the rest, lists its usage in the tool's help
+// and passes on its exit status.
+int echo_command(const console::CommandArgs& args, console::Console& out, FileSystem&, const std::filesystem::path& cwd) {
+  std::string text = "home=" + args.home.string() + "\ncwd=" + cwd.string() + "\n";
+  for (const auto& [name, value] : args.options) text += name + "=" + value + "\n";
+  for (const std::string& arg : args.positional) text += "arg " + arg + "\n";
+  text += "twice " + std::to_string(args.has("--twice")) + " output " + args.value("--output") + "\n";
+  out.write_out(text);
+  return args.positional.empty() ? console::kExitUsage : console::kExitOk;
+}
+
+constexpr console::CommandOption kEchoOptions[] = {{"--twice", false}, {"--output", true}};
+constexpr console::ToolCommand kEchoCommands[] = {
+    {"echo", "echo [--home DIR] [--twice] [--output FILE] PATH...\necho --help-me", kEchoOptions, echo_command}};
+const console::ToolEntry kTestTools[] = {{divider::splix_tool, divider::make_splix_run, kEchoCommands}};
+
+testing::CliResult run_test_tools(const std::vector<std::string>& args, const std::filesystem::path& cwd) {
+  FakeConsole console;
+  RealFileSystem files;
+  const int status = console::run_cli(kTestTools, args, console, files, cwd);
+  return {status, console.out, console.err};
+}
+
+TEST(Cli, AToolsOwnSubCommandGetsItsParsedArguments) {
+  TempDir dir;
+  const auto r = run_test_tools({"splix", "echo", "--home", "h", "a.txt", "--output=o.txt", "--twice", "--", "--twice"}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "home=" + (dir.path() / "h").string() + "\ncwd=" + dir.path().string() +
+                       "\n--output=o.txt\n--twice=\narg a.txt\narg --twice\ntwice 1 output o.txt\n");
+  // The handler's status is the program's; --home defaults to the current folder.
+  const auto bare = run_test_tools({"splix", "echo", "--output", "x"}, dir.path());
+  EXPECT_EQ(bare.status, 2);
+  EXPECT_EQ(bare.out.substr(0, bare.out.find('\n')), "home=" + dir.path().string());
+
+  // Options it does not declare, a value missing or given to a flag: usage errors before the handler runs.
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"splix", "echo", "--yes", "a"}, {"splix", "echo", "a", "--output"},
+                                              {"splix", "echo", "--twice=1", "a"}}) {
+    const auto refused = run_test_tools(args, dir.path());
+    EXPECT_EQ(refused.status, 2) << args[2];
+    EXPECT_TRUE(refused.out.empty()) << args[2];
+    EXPECT_NE(refused.err.find("see 'lumeno --help'"), std::string::npos);
+  }
+
+  // The help shows its usage lines; the usage errors name the commands and the tools of the list given.
+  const std::string help = run_test_tools({"splix", "--help"}, dir.path()).out;
+  EXPECT_NE(help.find("\n       lumeno splix echo [--home DIR] [--twice] [--output FILE] PATH...\n       lumeno splix echo --help-me\n"),
+            std::string::npos)
+      << help;
+  EXPECT_NE(run_test_tools({"splix", "frob"}, dir.path()).err.find("(run, config, echo)"), std::string::npos);
+  EXPECT_NE(run_test_tools({"bindo", "run", "x"}, dir.path()).err.find("unknown tool 'bindo' (one of: splix)"), std::string::npos);
+  // The tools without commands of their own offer none.
+  EXPECT_EQ(run_cli({"bindo", "echo", "x"}, dir.path()).status, 2);
 }
 
 TEST(Cli, ConfigShowsAndStoresSettings) {

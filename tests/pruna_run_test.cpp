@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "programs/tools.h"
 #include "shell/app_state.h"
 #include "shell/console/cli.h"
 #include "tests/support.h"
@@ -138,7 +139,7 @@ TEST_F(PrunaRunTest, AnOutputFolderThatCannotBeWipedStopsTheRun) {
   FaultyFileSystem files;
   files.undeletable = "output.txt";
   FakeConsole console;
-  const int status = console::run_cli({"pruna", "run", "--home", home().string(), "--no-progress", "src/a.txt", "src/b.txt"}, console,
+  const int status = console::run_cli(programs::all_tools(), {"pruna", "run", "--home", home().string(), "--no-progress", "src/a.txt", "src/b.txt"}, console,
                                       files, dir_.path());
   // Earlier outputs must never mix with this run's: nothing is converted.
   EXPECT_EQ(status, 1);
@@ -185,7 +186,7 @@ TEST_F(PrunaRunTest, AnUnreadableFileEndsTheRunWithoutALog) {
   FaultyFileSystem files;
   files.unreadable = "b.txt";
   FakeConsole console;
-  const int status = console::run_cli({"pruna", "run", "--home", home().string(), "--no-progress", "src"}, console, files, dir_.path());
+  const int status = console::run_cli(programs::all_tools(), {"pruna", "run", "--home", home().string(), "--no-progress", "src"}, console, files, dir_.path());
   EXPECT_EQ(status, console::kExitStopped);
   EXPECT_EQ(console.err, utf8("ファイルを読み込めませんでした。\n"));
   EXPECT_EQ(console.out, "");

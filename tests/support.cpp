@@ -4,6 +4,7 @@
 #include <random>
 #include <sstream>
 
+#include "programs/tools.h"
 #include "shell/console/cli.h"
 #include "shell/names.h"
 
@@ -49,7 +50,7 @@ CliResult run_cli(const std::vector<std::string>& args, const fs::path& cwd, Fak
 
 CliResult run_cli(const std::vector<std::string>& args, const fs::path& cwd, FileSystem& files, FakeConsole console) {
   CliResult result;
-  result.status = console::run_cli(args, console, files, cwd);
+  result.status = console::run_cli(programs::all_tools(), args, console, files, cwd);
   result.out = console.out;
   result.err = console.err;
   return result;

@@ -1,6 +1,7 @@
 #include "shell/console/cli.h"
 
 #include <thread>  // clocks; <chrono> itself holds a literal CP932 cannot encode
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -8,7 +9,6 @@
 #include "shell/app_state.h"
 #include "shell/batch_run.h"
 #include "shell/console/console_host.h"
-#include "shell/console/tools.h"
 #include "shell/names.h"
 #include "shell/sjis.h"
 
@@ -36,7 +36,8 @@ struct Options {
 
 class Cli {
  public:
-  Cli(Console& console, FileSystem& files, fs::path cwd) : console_(console), fs_(files), cwd_(std::move(cwd)) {}
+  Cli(std::span<const ToolEntry> tools, Console& console, FileSystem& files, fs::path cwd)
+      : tools_(tools), console_(console), fs_(files), cwd_(std::move(cwd)) {}
 
   int main(const std::vector<std::string>& args);
 
@@ -60,7 +61,9 @@ class Cli {
   Result<AppState> start(const ToolInfo& tool, const Options& options);
   int run(const ToolEntry& tool, const Options& options);
   int config(const ToolEntry& tool, const Options& options);
+  int tool_command(const ToolEntry& tool, const ToolCommand& command, const std::vector<std::string>& args);
 
+  std::span<const ToolEntry> tools_;
   Console& console_;
   FileSystem& fs_;
   fs::path cwd_;
@@ -70,7 +73,7 @@ int Cli::program_help() {
   std::string text = "lumeno - the Lumeno scenario tools for Shift_JIS visual-novel scenarios\n\n";
   text += kProgramUsage;
   text += "\ntools:\n";
-  for (const ToolEntry& entry : all_tools()) {
+  for (const ToolEntry& entry : tools_) {
     const ToolInfo& info = entry.info();
     std::string key(info.key);
     key.resize(8, ' ');
@@ -115,7 +118,15 @@ int Cli::tool_help(const ToolEntry& entry) {
   std::string text = "lumeno " + std::string(info.key) + " - " + std::string(info.program) + ", " + std::string(info.summary) + "\n\n";
   text += "usage: lumeno " + std::string(info.key) + " run    [--home DIR] [--yes] [--no-progress] [--verbose] PATH...\n";
   text += "       lumeno " + std::string(info.key) + " config [--home DIR] [--defaults] [KEY=VALUE...]\n";
-  text += "       lumeno " + std::string(info.key) + " config [--home DIR] KEY\n\nsettings (KEY=default (range), what it means):\n";
+  text += "       lumeno " + std::string(info.key) + " config [--home DIR] KEY\n";
+  for (const ToolCommand& command : entry.commands) {
+    for (std::size_t at = 0; at < command.usage.size();) {
+      const std::size_t end = std::min(command.usage.find('\n', at), command.usage.size());
+      text += "       lumeno " + std::string(info.key) + " " + std::string(command.usage.substr(at, end - at)) + "\n";
+      at = end + 1;
+    }
+  }
+  text += "\nsettings (KEY=default (range), what it means):\n";
   text += help_line(kLanguageSetting);
   text += help_line(kAlwaysOnTopSetting);
   for (const SettingDef& def : info.settings) {
@@ -156,16 +167,7 @@ std::optional<int> Cli::parse_options(const std::vector<std::string>& args, std:
   return std::nullopt;
 }
 
-fs::path Cli::absolute(const std::string& utf8) const {
-  // The argument is UTF-8 on every platform; a path made from a plain
-  // std::string would take the system's code page on Windows.
-  fs::path p = fs::path(std::u8string(utf8.begin(), utf8.end()));
-  if (p.is_relative()) p = cwd_ / p;
-  p = p.lexically_normal();
-  // "dir/" names the folder "dir": drop a trailing separator (not a root's).
-  if (!p.has_filename() && p.has_relative_path()) p = p.parent_path();
-  return p;
-}
+fs::path Cli::absolute(const std::string& utf8) const { return path_argument(utf8, cwd_); }
 
 Result<AppState> Cli::start(const ToolInfo& tool, const Options& options) {
   const fs::path home = options.home ? absolute(*options.home) : cwd_;
@@ -352,6 +354,50 @@ int Cli::config(const ToolEntry& entry, const Options& options) {
   return kExitOk;
 }
 
+int Cli::tool_command(const ToolEntry& entry, const ToolCommand& command, const std::vector<std::string>& args) {
+  const std::string name = std::string(entry.info().key) + " " + std::string(command.name);
+  CommandArgs parsed;
+  parsed.home = cwd_;
+  bool options_done = false;
+  for (std::size_t i = 2; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_done || arg.size() < 2 || arg[0] != '-') {
+      parsed.positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_done = true;
+      continue;
+    }
+    const std::size_t eq = arg.find('=');
+    const std::string option = arg.substr(0, eq);
+    bool takes_value = option == "--home";
+    bool known = takes_value;
+    for (const CommandOption& o : command.options) {
+      if (o.name == option) {
+        known = true;
+        takes_value = o.takes_value;
+      }
+    }
+    if (!known) return usage_error("unknown option '" + arg + "' for '" + name + "'");
+    std::string value;
+    if (takes_value && eq != std::string::npos) {
+      value = arg.substr(eq + 1);
+    } else if (takes_value) {
+      if (i + 1 >= args.size()) return usage_error(option + " needs a value");
+      value = args[++i];
+    } else if (eq != std::string::npos) {
+      return usage_error(option + " takes no value");
+    }
+    if (option == "--home") {
+      parsed.home = absolute(value);
+    } else {
+      parsed.options.emplace_back(option, std::move(value));
+    }
+  }
+  return command.handler(parsed, console_, fs_, cwd_);
+}
+
 int Cli::main(const std::vector<std::string>& args) {
   if (args.empty()) {
     console_.write_err(kProgramUsage);
@@ -362,12 +408,21 @@ int Cli::main(const std::vector<std::string>& args) {
     console_.write_out(format("lumeno %0.3f\n", kVersion));
     return kExitOk;
   }
-  const ToolEntry* entry = find_tool(args[0]);
-  if (!entry) return usage_error("unknown tool '" + args[0] + "' (one of: vocar pruna namex splix bindo)");
-  if (args.size() < 2) return usage_error("'" + args[0] + "' needs a command: run or config");
+  const ToolEntry* entry = find_tool(tools_, args[0]);
+  if (!entry) {
+    std::string keys;
+    for (const ToolEntry& tool : tools_) keys += (keys.empty() ? "" : " ") + std::string(tool.info().key);
+    return usage_error("unknown tool '" + args[0] + "' (one of: " + keys + ")");
+  }
+  std::string commands = "run, config";
+  for (const ToolCommand& command : entry->commands) commands += ", " + std::string(command.name);
+  if (args.size() < 2) return usage_error("'" + args[0] + "' needs a command: " + commands);
   if (args[1] == "--help" || args[1] == "-h" || args[1] == "help") return tool_help(*entry);
+  for (const ToolCommand& command : entry->commands) {
+    if (args[1] == command.name) return tool_command(*entry, command, args);
+  }
   const bool is_run = args[1] == "run";
-  if (!is_run && args[1] != "config") return usage_error("unknown command '" + args[1] + "' (run or config)");
+  if (!is_run && args[1] != "config") return usage_error("unknown command '" + args[1] + "' (" + commands + ")");
   Options options;
   if (auto status = parse_options(args, 2, is_run, options)) return *status;
   return is_run ? run(*entry, options) : config(*entry, options);
@@ -375,8 +430,41 @@ int Cli::main(const std::vector<std::string>& args) {
 
 }  // namespace
 
-int run_cli(const std::vector<std::string>& args, Console& console, FileSystem& fs, const fs::path& cwd) {
-  return Cli(console, fs, cwd).main(args);
+bool CommandArgs::has(std::string_view option) const {
+  for (const auto& [name, value] : options) {
+    if (name == option) return true;
+  }
+  return false;
+}
+
+std::string CommandArgs::value(std::string_view option) const {
+  std::string found;
+  for (const auto& [name, value] : options) {
+    if (name == option) found = value;
+  }
+  return found;
+}
+
+const ToolEntry* find_tool(std::span<const ToolEntry> tools, std::string_view key) {
+  for (const ToolEntry& entry : tools) {
+    if (entry.info().key == key) return &entry;
+  }
+  return nullptr;
+}
+
+fs::path path_argument(const std::string& utf8, const fs::path& cwd) {
+  // The argument is UTF-8 on every platform; a path made from a plain
+  // std::string would take the system's code page on Windows.
+  fs::path p = fs::path(std::u8string(utf8.begin(), utf8.end()));
+  if (p.is_relative()) p = cwd / p;
+  p = p.lexically_normal();
+  // "dir/" names the folder "dir": drop a trailing separator (not a root's).
+  if (!p.has_filename() && p.has_relative_path()) p = p.parent_path();
+  return p;
+}
+
+int run_cli(std::span<const ToolEntry> tools, const std::vector<std::string>& args, Console& console, FileSystem& fs, const fs::path& cwd) {
+  return Cli(tools, console, fs, cwd).main(args);
 }
 
 }  // namespace lumeno::console

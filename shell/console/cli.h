@@ -4,13 +4,16 @@
 //   lumeno TOOL config [--home DIR] [--defaults] [KEY=VALUE...]
 //   lumeno TOOL config [--home DIR] KEY
 //   lumeno --help | --version          lumeno TOOL --help
+//   lumeno TOOL COMMAND ...            a tool's own sub-commands (ToolEntry::commands)
 #pragma once
 
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "shell/console/console.h"
+#include "shell/console/tools.h"
 #include "shell/file_system.h"
 
 namespace lumeno::console {
@@ -23,8 +26,13 @@ enum ExitStatus : int {
   kExitInterrupted = 130  // interrupted by the user
 };
 
-// Runs one command. `args` are the arguments after the program name, in
-// UTF-8; relative paths are taken from `cwd`.
-int run_cli(const std::vector<std::string>& args, Console& console, FileSystem& fs, const std::filesystem::path& cwd);
+// Runs one command of one of `tools`. `args` are the arguments after the
+// program name, in UTF-8; relative paths are taken from `cwd`.
+int run_cli(std::span<const ToolEntry> tools, const std::vector<std::string>& args, Console& console, FileSystem& fs,
+            const std::filesystem::path& cwd);
+
+// A path given on the command line (UTF-8), made absolute against `cwd`
+// and normal, without a trailing separator ("dir/" names the folder "dir").
+std::filesystem::path path_argument(const std::string& utf8, const std::filesystem::path& cwd);
 
 }  // namespace lumeno::console

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "shell/app_state.h"
-#include "shell/console/tools.h"
 #include "shell/file_system.h"
 #include "shell/sjis.h"
 #include "shell/win32/main_window.h"
@@ -118,10 +117,8 @@ std::wstring instance_name(std::wstring path) {
   return std::wstring(hex) + L":" + path.substr(path.size() - (kLimit - 17));
 }
 
-int run_program(HINSTANCE instance, int show_mode, std::string_view tool_key) {
-  const console::ToolEntry* entry = console::find_tool(tool_key);
-  if (!entry) return 0;
-  const ToolInfo& tool = entry->info();
+int run_program(HINSTANCE instance, int show_mode, const console::ToolEntry& entry) {
+  const ToolInfo& tool = entry.info();
 
   // Two starts at the same moment: the later one ends here, silently.
   InstanceLock startup_lock;
@@ -152,7 +149,7 @@ int run_program(HINSTANCE instance, int show_mode, std::string_view tool_key) {
   }
   AppState& app = *started;
 
-  MainWindow window(instance, *entry, options_page(tool.key), app, files);
+  MainWindow window(instance, entry, options_page(tool.key), app, files);
   if (!window.create(name)) return 0;
   window.show(show_mode);
   const std::vector<fs::path> paths = command_line_paths(start_folder);

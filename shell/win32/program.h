@@ -5,13 +5,13 @@
 #include <windows.h>
 
 #include <string>
-#include <string_view>
+
+#include "shell/console/tools.h"
 
 namespace lumeno::win32 {
 
-// Runs the program of the tool `tool_key` ("bindo") and returns its exit
-// code (always 0).
-int run_program(HINSTANCE instance, int show_mode, std::string_view tool_key);
+// Runs the desktop program of `tool` and returns its exit code (always 0).
+int run_program(HINSTANCE instance, int show_mode, const console::ToolEntry& tool);
 
 // The name of one program file's running copy: the module path with ASCII
 // letters lower-cased and every "\" made ":". It names the main window's

@@ -1,4 +1,4 @@
-#include "shell/console/tools.h"
+#include "programs/tools.h"
 
 #include "divider/divide.h"
 #include "namefinder/namex.h"
@@ -6,9 +6,11 @@
 #include "scriptbuilder/builder_run.h"
 #include "stripper/pruna.h"
 
-namespace lumeno::console {
+namespace lumeno::programs {
 
 namespace {
+
+using console::ToolEntry;
 
 constexpr ToolEntry kTools[] = {
     {scriptbuilder::vocar_tool, scriptbuilder::make_vocar_run},
@@ -22,11 +24,4 @@ constexpr ToolEntry kTools[] = {
 
 std::span<const ToolEntry> all_tools() { return kTools; }
 
-const ToolEntry* find_tool(std::string_view key) {
-  for (const ToolEntry& entry : kTools) {
-    if (entry.info().key == key) return &entry;
-  }
-  return nullptr;
-}
-
-}  // namespace lumeno::console
+}  // namespace lumeno::programs

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <vector>
 
+#include "programs/tools.h"
 #include "shell/console/cli.h"
 #include "shell/console/console.h"
 #include "shell/file_system.h"
@@ -41,5 +42,6 @@ int main(int argc, char** argv) {
   std::error_code ec;
   const std::filesystem::path cwd = std::filesystem::current_path(ec);
   lumeno::RealFileSystem files;
-  return lumeno::console::run_cli(utf8_arguments(argc, argv), lumeno::console::system_console(), files, cwd);
+  return lumeno::console::run_cli(lumeno::programs::all_tools(), utf8_arguments(argc, argv), lumeno::console::system_console(), files,
+                                 cwd);
 }
