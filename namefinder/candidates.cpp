@@ -8,6 +8,14 @@
 
 namespace lumeno::namefinder {
 
+namespace {
+
+// A name is a zero-terminated text, like every text of the tools: it ends
+// at its first zero byte.
+std::string_view up_to_zero(std::string_view name) { return name.substr(0, name.find('\0')); }
+
+}  // namespace
+
 void CandidateTable::load_exclusion_list(std::string_view list) {
   // The list as read, with CR LF after it. A line ends at its first CR or
   // LF and the run of CR and LF after it is passed over, so only a first
@@ -23,7 +31,7 @@ void CandidateTable::load_exclusion_list(std::string_view list) {
     const std::string_view line = std::string_view(text).substr(start, std::min(i, size) - start);
     while (i < size && (text[i] == '\r' || text[i] == '\n')) ++i;
     if (line.starts_with("//")) continue;
-    add(line, 1, true);
+    add(up_to_zero(line), 1, true);
   }
 }
 
@@ -35,7 +43,8 @@ std::size_t CandidateTable::add(std::string_view name, std::int64_t count, bool 
   return at;
 }
 
-void CandidateTable::count(std::string_view name, std::int64_t times) {
+void CandidateTable::count(std::string_view found, std::int64_t times) {
+  const std::string_view name = up_to_zero(found);
   const auto it = index_.find(name);
   if (it != index_.end()) {
     entries_[it->second].count += times;

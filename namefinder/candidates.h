@@ -23,12 +23,13 @@ class CandidateTable {
  public:
   // One entry per line of the exclusion list's text, in file order, with
   // count 1: every line that is not empty and does not begin with "//",
-  // taken whole (blanks included). A name listed twice makes two entries;
-  // the first one receives the counts.
+  // taken whole (blanks included) up to its first zero byte. A name listed
+  // twice makes two entries; the first one receives the counts.
   void load_exclusion_list(std::string_view text);
 
-  // Counts `times` findings of `name`: the first entry of that name gets
-  // them, an excluded one too; an unknown name becomes a new entry.
+  // Counts `times` findings of `name`, which ends at its first zero byte:
+  // the first entry of that name gets them, an excluded one too; an unknown
+  // name becomes a new entry.
   void count(std::string_view name, std::int64_t times = 1);
 
   const std::deque<Candidate>& entries() const { return entries_; }

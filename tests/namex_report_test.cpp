@@ -44,6 +44,19 @@ TEST(NamexReport, ExclusionListLeavesNamesOut) {
   EXPECT_EQ(report(text, std::string_view("")), "[    1個] ,花子\r\n[    2個] ,太郎\r\n" + footer(2));
 }
 
+TEST(NamexReport, ANameEndsAtItsFirstZeroByte) {
+  using namespace std::string_literals;
+  // The bytes after a zero byte are not part of the name: both lines count for 太郎.
+  const std::string text = "太郎「a」\r\n太郎\0x「b」\r\n花子\0「c」\r\n"s;
+  EXPECT_EQ(report(text), "[    1個] ,花子\r\n[    2個] ,太郎\r\n" + footer(2));
+  // An exclusion-list line ends at its zero byte too.
+  EXPECT_EQ(report(text, "花子\0 (heroine)\r\n"s), "[    2個] ,太郎\r\n" + footer(1));
+  // A line that begins with a zero byte yields the empty name, listed like any other.
+  const std::string report_text = report("\0x「a」\r\n"s);
+  EXPECT_EQ(report_text, "[    1個] ,\r\n" + footer(1));
+  EXPECT_EQ(report_text.find('\0'), std::string::npos);
+}
+
 TEST(NamexReport, AnEmptyFirstLineOfTheExclusionListIsAnEntryThatTakesPartInTheOrder) {
   // First found P (1), R (1), Q (2): by count the exchange sort gives Q, R, P;
   // an empty excluded entry in front changes the ties to Q, P, R.
