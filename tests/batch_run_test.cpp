@@ -1,6 +1,7 @@
 #include "shell/batch_run.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "divider/divide.h"
 #include "shell/names.h"
@@ -156,6 +157,30 @@ TEST_F(BatchRunTest, TheToolsOwnFilesInItsFolderAreNeverCollected) {
   RunContext own_ctx(*owner, host, files);
   worker_main(own_ctx, run);
   EXPECT_EQ(run.converted, std::vector<std::string>{"home\\scene.txt"});
+}
+
+// Only folders are walked: an entry that is neither a folder nor a plain
+// file is collected like a file, and a tool's read of it stops the run.
+TEST_F(BatchRunTest, EntriesThatAreNeitherFolderNorFileAreCollectedAsFiles) {
+  namespace fs = std::filesystem;
+  write_file(dir / "scn" / "a.txt", "a");
+  write_file(dir / "elsewhere" / "d.txt", "d");
+  fs::create_symlink(dir / "nothing", dir / "scn" / "b.txt");
+  fs::create_directory_symlink(dir / "elsewhere", dir / "scn" / "linked.txt");
+  fs::create_symlink(dir / "nothing", dir / "scn" / "c.csv");
+  ASSERT_EQ(::mkfifo((dir / "scn" / "pipe.txt").c_str(), 0600), 0);
+  drop({dir / "scn"});
+  EXPECT_TRUE(worker_main(ctx, run).completed);
+  EXPECT_EQ(run.converted, (std::vector<std::string>{"scn\\a.txt", "scn\\b.txt", "scn\\linked.txt", "scn\\pipe.txt"}));
+
+  // A real tool reads them: the run stops at the first with the reader's message.
+  host.messages.clear();
+  host.completions.clear();
+  const std::unique_ptr<ToolRun> splix = divider::make_splix_run();
+  const RunOutcome outcome = worker_main(ctx, *splix);
+  EXPECT_FALSE(outcome.completed);
+  EXPECT_EQ(host.messages, std::vector<std::string>{"ファイルが存在しません"});
+  EXPECT_TRUE(host.completions.empty());
 }
 
 TEST_F(BatchRunTest, JapaneseRelativeNames) {
