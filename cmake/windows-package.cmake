@@ -1,10 +1,24 @@
-# Makes the Windows package: a folder with the programs, lumeno.exe and a
-# readme (UTF-8 with a byte-order mark and CR LF line ends, for Notepad),
-# and a zip of it. Run by the `windows_package` target:
-#   cmake -DPACKAGE_DIR=... -DZIP=... -DREADME=... -DVERSION=... -DFILES="a;b" -P windows-package.cmake
+# Makes the Windows package: a folder with each desktop program in a folder
+# of its own (its tool folder, holding languages/ with the program's
+# language files), lumeno.exe and a readme (UTF-8 with a byte-order mark and
+# CR LF line ends, for Notepad), and a zip of it. Run by the
+# `windows_package` target:
+#   cmake -DPACKAGE_DIR=... -DZIP=... -DREADME=... -DVERSION=... -DPROGRAMS="Vocar.exe;..."
+#         -DFILES="lumeno.exe" -DLANGUAGES=resources/languages -P windows-package.cmake
 file(REMOVE_RECURSE "${PACKAGE_DIR}")
 file(MAKE_DIRECTORY "${PACKAGE_DIR}")
 set(names)
+foreach(f ${PROGRAMS})
+  get_filename_component(program "${f}" NAME_WE)
+  file(COPY "${f}" DESTINATION "${PACKAGE_DIR}/${program}")
+  file(GLOB languages "${LANGUAGES}/${program}/*.lng")
+  if(NOT languages)
+    message(FATAL_ERROR "no language files for ${program} in ${LANGUAGES}/${program}")
+  endif()
+  file(COPY ${languages} DESTINATION "${PACKAGE_DIR}/${program}/languages")
+  get_filename_component(name "${f}" NAME)
+  list(APPEND names "${program}\\${name}")
+endforeach()
 foreach(f ${FILES})
   file(COPY "${f}" DESTINATION "${PACKAGE_DIR}")
   get_filename_component(name "${f}" NAME)

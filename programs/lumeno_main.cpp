@@ -36,12 +36,30 @@ std::vector<std::string> utf8_arguments(int argc, char** argv) {
 #endif
 }
 
+// The language files installed with this program: LUMENO_LANGUAGES_FROM_BIN
+// from the program's folder (share/lumeno/languages beside bin/); nothing
+// when the program's own path cannot be had.
+std::filesystem::path installed_languages() {
+#ifdef _WIN32
+  std::wstring path(32768, L'\0');
+  const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  if (n == 0 || n >= path.size()) return {};
+  path.resize(n);
+  const std::filesystem::path program(path);
+#else
+  std::error_code ec;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return {};
+#endif
+  return (program.parent_path() / LUMENO_LANGUAGES_FROM_BIN).lexically_normal();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::error_code ec;
   const std::filesystem::path cwd = std::filesystem::current_path(ec);
   lumeno::RealFileSystem files;
-  return lumeno::console::run_cli(lumeno::programs::all_tools(), utf8_arguments(argc, argv), lumeno::console::system_console(), files,
-                                 cwd);
+  const lumeno::console::Program program{lumeno::programs::all_tools(), installed_languages()};
+  return lumeno::console::run_cli(program, utf8_arguments(argc, argv), lumeno::console::system_console(), files, cwd);
 }

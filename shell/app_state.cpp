@@ -1,5 +1,7 @@
 #include "shell/app_state.h"
 
+#include <algorithm>
+
 #include "shell/names.h"
 #include "shell/sjis.h"
 
@@ -49,6 +51,19 @@ void load_language(AppState& app, FileSystem& files, const std::string& name) {
   }
   app.texts = UiTexts(app.tool);
   app.settings.set_language_name("");
+}
+
+std::vector<std::string> language_files(FileSystem& fs, const std::filesystem::path& folder) {
+  std::vector<std::string> found;
+  std::vector<DirEntry> items;
+  if (!fs.list(folder, items)) return found;
+  for (const DirEntry& item : items) {
+    if (item.kind != EntryKind::file) continue;
+    auto name = names::to_name(item.path.filename());
+    if (name && name->size() > 4 && compare_folded(std::string_view(*name).substr(name->size() - 4), ".lng") == 0) found.push_back(*name);
+  }
+  std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) { return compare_folded(a, b) < 0; });
+  return found;
 }
 
 }  // namespace lumeno

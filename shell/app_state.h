@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "shell/file_list.h"
 #include "shell/file_system.h"
@@ -42,5 +43,10 @@ Result<AppState> start_tool(const ToolInfo& tool, const std::filesystem::path& h
 // the name; when the file cannot be opened, the built-in texts and an empty
 // name.
 void load_language(AppState& app, FileSystem& fs, const std::string& name);
+
+// The language files of a folder: the names (CP932) of its files ending in
+// ".lng" (any case), in name order with ASCII letters folded. None when the
+// folder cannot be listed.
+std::vector<std::string> language_files(FileSystem& fs, const std::filesystem::path& folder);
 
 }  // namespace lumeno

@@ -36,8 +36,8 @@ struct Options {
 
 class Cli {
  public:
-  Cli(std::span<const ToolEntry> tools, Console& console, FileSystem& files, fs::path cwd)
-      : tools_(tools), console_(console), fs_(files), cwd_(std::move(cwd)) {}
+  Cli(const Program& program, Console& console, FileSystem& files, fs::path cwd)
+      : tools_(program.tools), languages_(program.languages), console_(console), fs_(files), cwd_(std::move(cwd)) {}
 
   int main(const std::vector<std::string>& args);
 
@@ -62,8 +62,11 @@ class Cli {
   int run(const ToolEntry& tool, const Options& options);
   int config(const ToolEntry& tool, const Options& options);
   int tool_command(const ToolEntry& tool, const ToolCommand& command, const std::vector<std::string>& args);
+  std::vector<std::string> shipped_languages(const ToolInfo& tool);
+  bool offer_language(const AppState& app, const std::string& name);
 
   std::span<const ToolEntry> tools_;
+  fs::path languages_;
   Console& console_;
   FileSystem& fs_;
   fs::path cwd_;
@@ -133,6 +136,12 @@ int Cli::tool_help(const ToolEntry& entry) {
     if (def.shown) text += help_line(def);
   }
   text += "\nsettings file: " + std::string(info.settings_file) + " in the tool folder\n";
+  const std::vector<std::string> shipped = shipped_languages(info);
+  if (!shipped.empty()) {
+    text += "language files installed with lumeno:";
+    for (const std::string& name : shipped) text += " " + names::utf8_from_cp932_lossy(name);
+    text += "\n     (config language_name=NAME copies one into the tool folder's languages/)\n";
+  }
   console_.write_out(text);
   return kExitOk;
 }
@@ -347,11 +356,40 @@ int Cli::config(const ToolEntry& entry, const Options& options) {
       next.set_string(def->index, *text);
     }
   }
+  if (next.language_name() != app.settings.language_name() && !offer_language(app, next.language_name())) return kExitStopped;
   if (!save_settings(fs_, app.settings_path(), next)) {
     err_line("lumeno: cannot write the settings file " + names::utf8_from_cp932_lossy(names::display_name(app.settings_path())));
     return kExitStopped;
   }
   return kExitOk;
+}
+
+// The names of the tool's installed language files, in name order.
+std::vector<std::string> Cli::shipped_languages(const ToolInfo& tool) {
+  if (languages_.empty()) return {};
+  return language_files(fs_, languages_ / std::string(tool.program));
+}
+
+// Before `language_name` names a file the tool folder does not have: the
+// installed file of that name, copied into its languages/. False when the
+// copy failed (said so); true when there was nothing to copy or it is done.
+bool Cli::offer_language(const AppState& app, const std::string& name) {
+  auto file = names::to_path(name);
+  if (languages_.empty() || !file || *file != file->filename() || name == "." || name == "..") return true;
+  const fs::path target = app.home_path("languages") / *file;
+  const fs::path source = languages_ / std::string(app.tool.program) / *file;
+  if (fs_.kind(target) != EntryKind::missing || fs_.kind(source) != EntryKind::file) return true;
+  std::string bytes;
+  const fs::path folder = target.parent_path();
+  const bool copied = fs_.read(source, bytes) == ReadStatus::ok &&
+                      (fs_.kind(folder) == EntryKind::directory || fs_.create_directory(folder)) && fs_.write(target, bytes);
+  const std::string shown = names::utf8_from_cp932_lossy(names::display_name(target));
+  if (!copied) {
+    err_line("lumeno: cannot copy the installed language file " + names::utf8_from_cp932_lossy(names::display_name(source)) + " to " + shown);
+    return false;
+  }
+  err_line("lumeno: copied the installed language file " + names::utf8_from_cp932_lossy(name) + " to " + shown);
+  return true;
 }
 
 int Cli::tool_command(const ToolEntry& entry, const ToolCommand& command, const std::vector<std::string>& args) {
@@ -463,8 +501,12 @@ fs::path path_argument(const std::string& utf8, const fs::path& cwd) {
   return p;
 }
 
+int run_cli(const Program& program, const std::vector<std::string>& args, Console& console, FileSystem& fs, const fs::path& cwd) {
+  return Cli(program, console, fs, cwd).main(args);
+}
+
 int run_cli(std::span<const ToolEntry> tools, const std::vector<std::string>& args, Console& console, FileSystem& fs, const fs::path& cwd) {
-  return Cli(tools, console, fs, cwd).main(args);
+  return run_cli(Program{tools, {}}, args, console, fs, cwd);
 }
 
 }  // namespace lumeno::console

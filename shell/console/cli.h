@@ -26,8 +26,21 @@ enum ExitStatus : int {
   kExitInterrupted = 130  // interrupted by the user
 };
 
-// Runs one command of one of `tools`. `args` are the arguments after the
-// program name, in UTF-8; relative paths are taken from `cwd`.
+// What a program hands the frame: its tools, and the folder of the language
+// files installed with it (one folder per tool inside, named after the
+// tool's program: "Bindo/English.lng"), empty when it has none. `config
+// language_name=NAME` copies the tool's NAME from there into the tool
+// folder's languages/ when that has no NAME of its own.
+struct Program {
+  std::span<const ToolEntry> tools;
+  std::filesystem::path languages;
+};
+
+// Runs one command of one of the program's tools. `args` are the arguments
+// after the program name, in UTF-8; relative paths are taken from `cwd`.
+int run_cli(const Program& program, const std::vector<std::string>& args, Console& console, FileSystem& fs,
+            const std::filesystem::path& cwd);
+// The same for a program without language files of its own.
 int run_cli(std::span<const ToolEntry> tools, const std::vector<std::string>& args, Console& console, FileSystem& fs,
             const std::filesystem::path& cwd);
 

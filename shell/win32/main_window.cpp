@@ -68,12 +68,6 @@ void append_item(HMENU menu, int command, const std::string& text) {
 
 void append_separator(HMENU menu) { AppendMenuW(menu, MF_SEPARATOR | MF_GRAYED, 0, nullptr); }
 
-bool has_lng_extension(const fs::path& path) {
-  std::wstring ext = path.extension().wstring();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c; });
-  return ext == L".lng";
-}
-
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, const console::ToolEntry& tool, const OptionsPage* page, AppState& app, FileSystem& fs)
@@ -290,15 +284,7 @@ void MainWindow::build_menu_bar() {
 }
 
 std::vector<std::string> MainWindow::find_language_files() {
-  std::vector<std::string> found;
-  std::vector<DirEntry> items;
-  if (!fs_.list(app_.home / "languages", items)) return found;
-  for (const DirEntry& item : items) {
-    if (item.kind != EntryKind::file || !has_lng_extension(item.path)) continue;
-    auto name = names::to_name(item.path.filename());
-    if (name) found.push_back(*name);
-  }
-  std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) { return compare_folded(a, b) < 0; });
+  std::vector<std::string> found = language_files(fs_, app_.home / "languages");
   if (found.size() > static_cast<std::size_t>(kMaxLanguageFiles)) found.resize(kMaxLanguageFiles);
   return found;
 }
