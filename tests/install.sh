@@ -11,17 +11,7 @@ version=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumeno-install.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-passed=0
-failed=0
-check() {  # check NAME COMMAND...: passes when the command succeeds
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1)); echo "[ OK ] $name"
-  else
-    failed=$((failed + 1)); echo "[FAIL] $name"
-  fi
-}
+. "$here/checks.sh"
 
 prefix=$work/prefix
 check "cmake --install into a temporary prefix" bash -c "cmake --install '$build' --prefix '$prefix' >'$work/install.log'"

@@ -16,17 +16,7 @@ mkdir -p "$work/ホーム"
 cp -r "$root/example/scenario" "$work/シナリオ"
 cd "$work"
 
-passed=0
-failed=0
-check() {  # check NAME COMMAND...: passes when the command succeeds
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1)); echo "[ OK ] $name"
-  else
-    failed=$((failed + 1)); echo "[FAIL] $name"
-  fi
-}
+. "$here/../checks.sh"
 # lumeno ARGS...: runs the program; status in $rc, streams in out.txt, err.txt.
 lumeno() {
   "$WINE" "$exe" "$@" >out.txt 2>err.txt

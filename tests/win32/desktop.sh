@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tests desktop programs under Wine: tests/win32/desktop.sh BUILD_DIR TOOL...
-# The driver (desktop_test.exe) starts each program and works its windows;
-# the screenshots go to BUILD_DIR/screenshots as PNG.
+# The driver (desktop_test.exe) starts each program and works its windows,
+# in Japanese and, with the program's shipped English.lng, in English; the
+# screenshots go to BUILD_DIR/screenshots as PNG.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
@@ -23,7 +24,9 @@ for tool in "$@"; do
   rm -rf "$work" "$shots/$name"-*.png
   mkdir -p "$work"
   echo "== $name.exe"
-  timeout 900 "$WINE" "$build/tests/win32/desktop_test.exe" "$tool" "$(winpath "$exe")" "$(winpath "$work/run")" "$(winpath "$work/shots")" || status=1
+  english="$here/../../resources/languages/$name/English.lng"
+  timeout 900 "$WINE" "$build/tests/win32/desktop_test.exe" "$tool" "$(winpath "$exe")" "$(winpath "$work/run")" "$(winpath "$work/shots")" \
+    "$(winpath "$(cd "$(dirname "$english")" && pwd)/English.lng")" || status=1
   for bmp in "$work"/shots/*.bmp; do
     [ -e "$bmp" ] || continue
     base=$(basename "$bmp" .bmp)

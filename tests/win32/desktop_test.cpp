@@ -938,7 +938,21 @@ constexpr std::string_view kEnglish =
     "Collecting files\r\nConverting...\r\nConverting... [cancelling, please wait]\r\nTime\r\ns\r\nmin\r\nh\r\n"
     "files converted.\r\n%d objects\r\n%d objects selected\r\nOK\r\nCancel\r\nDefaults\r\nOptions\r\nReplacing\r\nAbout\r\n";
 
-int run(const Tool& tool, const std::wstring& program, const std::wstring& work, const std::wstring& shots) {
+// Line `slot` of a language file's text, with "%d" filled with `n`.
+std::wstring language_line(std::string_view file, int slot, int n) {
+  std::size_t at = 0;
+  for (int i = 0; i < slot && at != std::string_view::npos; ++i) {
+    at = file.find("\r\n", at);
+    if (at != std::string_view::npos) at += 2;
+  }
+  if (at == std::string_view::npos) return {};
+  std::string line(file.substr(at, file.find("\r\n", at) - at));
+  if (const std::size_t d = line.find("%d"); d != std::string::npos) line.replace(d, 2, std::to_string(n));
+  return shown(line);
+}
+
+// `english`: the program's English language file.
+int run(const Tool& tool, const std::wstring& program, const std::wstring& work, const std::wstring& shots, const std::string& english) {
   const std::string name = narrow_name(tool);
   const std::wstring home = work + L"\\home";
   make_folder(home);
@@ -974,7 +988,7 @@ int run(const Tool& tool, const std::wstring& program, const std::wstring& work,
   {
     // Languages: the submenu lists "languages\*.lng".
     make_folder(home + L"\\languages");
-    write_file(home + L"\\languages\\English.lng", kEnglish);
+    write_file(home + L"\\languages\\English.lng", english);
     App app(tool, home);
     if (report.check(app.start({L"one.txt"}, work), name + ": starts with a language file present")) {
       check_language_switch(app, tool);
@@ -983,8 +997,11 @@ int run(const Tool& tool, const std::wstring& program, const std::wstring& work,
       app.close();
     }
     App again(tool, home);
-    if (report.check(again.start({}, work), name + ": restarts")) {
+    if (report.check(again.start({L"one.txt"}, work), name + ": restarts")) {
       report.equal(again.rows().heading(0), L"Name", name + ": the stored language is loaded at start-up");
+      again.rows().select(0, true);
+      report.check(again.status_becomes(language_line(english, 40, 1)), name + ": the status text is the language file's", again.status());
+      report.check(screenshot({again.main()}, shots + L"\\" + tool.program + L"-english.bmp"), name + ": screenshot in English");
       report.check(wait_until([&] { return (GetWindowLongPtrW(again.main(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }, 5000) &&
                        (again.menu_state(kAlwaysOnTop) & MF_CHECKED),
                    name + ": always on top is applied at start-up");
@@ -1017,8 +1034,8 @@ std::wstring windows_path(std::wstring path) {
 
 int wmain(int argc, wchar_t** argv) {
   using namespace lumeno::win32_test;
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: desktop_test TOOL PROGRAM WORK SHOTS\n");
+  if (argc != 5 && argc != 6) {
+    std::fprintf(stderr, "usage: desktop_test TOOL PROGRAM WORK SHOTS [ENGLISH_LNG]\n");
     return 2;
   }
   const Tool* tool = nullptr;
@@ -1029,7 +1046,14 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "unknown tool\n");
     return 2;
   }
-  run(*tool, windows_path(argv[2]), windows_path(argv[3]), windows_path(argv[4]));
+  // The program's shipped English.lng when given, else a file of the test's own.
+  std::string english(kEnglish);
+  if (argc == 6) {
+    const auto shipped = read_file(windows_path(argv[5]));
+    if (!report.check(shipped.has_value(), "the shipped English.lng is read", argv[5])) return 1;
+    english = *shipped;
+  }
+  run(*tool, windows_path(argv[2]), windows_path(argv[3]), windows_path(argv[4]), english);
   std::printf("%s: %d passed, %d failed\n", utf8(tool->program).c_str(), report.passed, report.failed);
   return report.failed == 0 ? 0 : 1;
 }
