@@ -10,7 +10,7 @@ cd "$root"
 
 # <chrono> holds a literal that Shift_JIS cannot encode; the clocks come
 # through <thread>.
-if grep -rn --include='*.cpp' --include='*.h' '#include <chrono>' shell packer divider stripper namefinder scriptbuilder tests bench 2>/dev/null; then
+if grep -rn --include='*.cpp' --include='*.h' '#include <chrono>' shell packer divider stripper namefinder scriptbuilder programs tests bench 2>/dev/null; then
   echo "error: include <thread> for clocks, not <chrono>" >&2
   exit 1
 fi
