@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "scriptbuilder/run_order.h"
+#include "scriptbuilder/run_voices.h"
 #include "shell/dialogue_marks.h"
 #include "shell/files.h"
 #include "shell/names.h"
@@ -15,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kOwnNames[] = {kCharacterFile, kScriptFolder, kStaffListFolder, kVoiceTextFolder};
+constexpr std::string_view kOwnNames[] = {kCharacterFile, kScriptFolder, kStaffListFolder, kVoiceTextFolder, kLedgerFile};
 
 const ToolInfo kTool{
     .key = "vocar",
@@ -44,6 +45,7 @@ class VocarRun final : public ToolRun {
 
   DialogueMarks marks_;
   bool overflow_ = false;
+  std::string ledger_line_;  // the completion message's line when the ledger keeps the numbers
 };
 
 bool VocarRun::prepare_run(AppState& app, std::string& why) {
@@ -81,6 +83,11 @@ int VocarRun::run_files(RunContext& ctx) {
 int VocarRun::run_phases(RunContext& ctx) {
   Host& host = ctx.host;
   host.progress_set_range(1024);
+  const BuilderSettings settings = read_builder_settings(ctx.app.settings);
+  ledger_line_.clear();
+  // A ledger that cannot be read stops the run before anything is deleted.
+  std::optional<Ledger> ledger;
+  if (settings.keep_voice_numbers && !(ledger = prepare_voice_ledger(ctx))) return -1;
   // The three output folders of the tool folder go first, whichever outputs
   // are on, while the phases read and convert: the writer removes them
   // before it writes anything. Only real folders: a link of the same name is
@@ -95,10 +102,15 @@ int VocarRun::run_phases(RunContext& ctx) {
   if (!characters) return -1;
   ctx.order = builder_run_order(ctx.files);
 
-  const BuilderSettings settings = read_builder_settings(ctx.app.settings);
   const DialogueMatcher matcher(*characters, marks_);
   VoiceNumbering voices(*characters, settings);
   BuilderRun run{ctx, settings, *characters, matcher, voices, writes};
+  std::optional<RunVoices> kept;
+  if (ledger) {
+    kept = number_run_voices(run, std::move(*ledger), voice_ledger_scope(ctx));
+    if (!kept) return -1;
+    voices.use_run_voices(&kept->files);
+  }
 
   auto enabled = [&](const Phase& phase) { return ctx.app.settings.get_int(phase.setting_slot) == 1; };
   int total = 0;
@@ -116,7 +128,11 @@ int VocarRun::run_phases(RunContext& ctx) {
     host.pause_ms(20);
   }
   overflow_ = voices.overflow;
-  return ctx.cancelled() ? -1 : 0;
+  if (!kept) return ctx.cancelled() ? -1 : 0;
+  // The ledger is replaced last; from then on the run has done its work.
+  if (keep_voice_ledger(run, *kept) != 0) return -1;
+  ledger_line_ = voice_counts_line(kept->counts);
+  return 0;
 }
 
 void VocarRun::show_completion(RunContext& ctx, int) {
@@ -124,7 +140,9 @@ void VocarRun::show_completion(RunContext& ctx, int) {
     overflow_ = false;
     ctx.host.message(kMsgVoiceOverflow);
   }
-  ctx.host.completion(ctx.app.texts[kUiCompletion], ctx.app.tool.caption);
+  std::string text = ctx.app.texts[kUiCompletion];
+  if (!ledger_line_.empty()) text += "\n" + ledger_line_;
+  ctx.host.completion(text, ctx.app.tool.caption);
 }
 
 }  // namespace
