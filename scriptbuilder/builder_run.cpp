@@ -85,18 +85,21 @@ int VocarRun::run_phases(RunContext& ctx) {
   host.progress_set_range(1024);
   const BuilderSettings settings = read_builder_settings(ctx.app.settings);
   ledger_line_.clear();
-  // A ledger that cannot be read stops the run before anything is deleted.
-  std::optional<Ledger> ledger;
-  if (settings.keep_voice_numbers && !(ledger = prepare_voice_ledger(ctx))) return -1;
+  std::optional<VoiceLedgerRun> ledger;
+  if (settings.keep_voice_numbers && !ledger.emplace(ctx).start()) return -1;
   // The three output folders of the tool folder go first, whichever outputs
   // are on, while the phases read and convert: the writer removes them
   // before it writes anything. Only real folders: a link of the same name is
   // left alone, and so is whatever it points to. A folder that cannot be
-  // emptied stops the run, so no output mixes with an earlier run's.
+  // emptied stops the run, so no output mixes with an earlier run's. With
+  // the ledger, not before it has been read whole.
   WriteBehind writes(ctx.fs);
-  for (std::string_view folder : {kScriptFolder, kStaffListFolder, kVoiceTextFolder}) {
-    writes.submit_folder_removal(ctx.app.home_path(folder));
-  }
+  auto remove_old_outputs = [&] {
+    for (std::string_view folder : {kScriptFolder, kStaffListFolder, kVoiceTextFolder}) {
+      writes.submit_folder_removal(ctx.app.home_path(folder));
+    }
+  };
+  if (!ledger) remove_old_outputs();
   // A failed load ends the run: going on would report success over it.
   const std::optional<CharacterTable> characters = load_character_definitions(ctx.app, ctx.fs, host);
   if (!characters) return -1;
@@ -105,11 +108,10 @@ int VocarRun::run_phases(RunContext& ctx) {
   const DialogueMatcher matcher(*characters, marks_);
   VoiceNumbering voices(*characters, settings);
   BuilderRun run{ctx, settings, *characters, matcher, voices, writes};
-  std::optional<RunVoices> kept;
   if (ledger) {
-    kept = number_run_voices(run, std::move(*ledger), voice_ledger_scope(ctx));
-    if (!kept) return -1;
-    voices.use_run_voices(&kept->files);
+    if (!ledger->scan(run)) return -1;
+    remove_old_outputs();
+    if (!ledger->name(run)) return -1;
   }
 
   auto enabled = [&](const Phase& phase) { return ctx.app.settings.get_int(phase.setting_slot) == 1; };
@@ -128,10 +130,10 @@ int VocarRun::run_phases(RunContext& ctx) {
     host.pause_ms(20);
   }
   overflow_ = voices.overflow;
-  if (!kept) return ctx.cancelled() ? -1 : 0;
+  if (!ledger) return ctx.cancelled() ? -1 : 0;
   // The ledger is replaced last; from then on the run has done its work.
-  if (keep_voice_ledger(run, *kept) != 0) return -1;
-  ledger_line_ = voice_counts_line(kept->counts);
+  if (ledger->finish(run) != 0) return -1;
+  ledger_line_ = voice_counts_line(ledger->voices().counts);
   return 0;
 }
 

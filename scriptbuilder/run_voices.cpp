@@ -70,24 +70,26 @@ struct LineRef {
   std::uint32_t index;
 };
 
-// One file's part of a space: its lines, its rows in use, and the hunks
-// between the pairs of the alignment.
-struct FilePart {
-  std::uint32_t file = 0;
-  std::vector<std::uint32_t> lines;  // indices into the file's lines
-  std::vector<std::uint32_t> rows;   // indices into the ledger's rows
-  struct Hunk {
-    std::uint32_t rows_begin, rows_end, lines_begin, lines_end;  // into `rows` and `lines`
-  };
-  std::vector<Hunk> hunks;
-};
+constexpr std::uint32_t kNoFile = 0xFFFFFFFFu;
 
 struct Space {
   std::string_view prefix;
-  std::string_view file;  // with reset_per_file
   std::int64_t highest = -1;
   std::vector<LineRef> lines;       // in run order
-  std::vector<std::uint32_t> rows;  // its rows in use within the run's scope
+  std::vector<std::uint32_t> rows;  // its rows in use within the run's scope, by file and line
+};
+
+// One file's part of a space: its lines, its rows in use ([rows_begin,
+// rows_end) of the space's rows), and the hunks between the pairs of the
+// alignment (indices into `rows` and `lines`).
+struct FilePart {
+  std::uint32_t file = 0;  // position in the run order
+  std::vector<std::uint32_t> lines;  // indices into the file's lines
+  std::vector<std::uint32_t> rows;   // indices into the ledger's rows
+  struct Hunk {
+    std::uint32_t rows_begin, rows_end, lines_begin, lines_end;
+  };
+  std::vector<Hunk> hunks;
 };
 
 class Namer {
@@ -103,8 +105,10 @@ class Namer {
     const std::vector<LedgerRow>& rows = out_.previous.rows;
     out_.retired_now.assign(rows.size(), false);
     row_taken_.assign(rows.size(), false);
-    if (Result<bool> lines = gather_lines(); !lines) return lines;
+    // The ledger's files first, so that their ids follow the ledger's order.
     gather_rows();
+    if (Result<bool> lines = gather_lines(); !lines) return lines;
+    note_names_if_prefixes_nest();
     for (Space& space : spaces_) {
       if (Result<bool> named = name_space(space); !named) return named;
     }
@@ -118,20 +122,90 @@ class Namer {
   }
 
  private:
-  Space& space_of(std::string_view prefix, std::string_view file) {
-    const TextPair key{prefix, reset_ ? file : std::string_view()};
+  // What is known of a file the ledger or the run names.
+  struct FileInfo {
+    std::string_view name;
+    bool in_scope = false;
+    bool has_middle = false;
+    std::string middle;
+  };
+
+  std::uint32_t file_id(std::string_view name) {
+    // The rows of one file follow each other in the ledger.
+    if (last_file_ != kNoFile && files_[last_file_].name == name) return last_file_;
+    const auto [it, fresh] = file_ids_.try_emplace(name, static_cast<std::uint32_t>(files_.size()));
+    if (fresh) {
+      FileInfo& info = files_.emplace_back();
+      info.name = name;
+      info.in_scope = in_scope(name);
+    }
+    return last_file_ = it->second;
+  }
+
+  bool in_scope(std::string_view file) const {
+    for (const LedgerScope& entry : numbering_.scope) {
+      const std::string_view name = entry.name;
+      const bool inside = entry.folder ? file.size() > name.size() && file[name.size()] == '\\' &&
+                                             compare_folded(file.substr(0, name.size()), name) == 0
+                                       : compare_folded(file, name) == 0;
+      if (inside) return true;
+    }
+    return false;
+  }
+
+  std::string_view middle_of(std::uint32_t file) {
+    if (!numbering_.settings.second_string_from_file_name) return fixed_middle_;
+    FileInfo& info = files_[file];
+    if (!info.has_middle) {
+      info.middle = name_middle_from_file(info.name);
+      info.has_middle = true;
+    }
+    return info.middle;
+  }
+
+  Space& space_of(std::string_view prefix, std::uint32_t file) {
+    // A file's rows and lines go to a few spaces only: those found for the
+    // file so far are tried first.
+    if (file != recent_file_) {
+      recent_file_ = file;
+      recent_spaces_.clear();
+    }
+    for (const auto& [known, index] : recent_spaces_) {
+      if (known == prefix) return spaces_[index];
+    }
+    const auto [prefix_at, unused] = prefix_ids_.try_emplace(prefix, static_cast<std::uint32_t>(prefix_ids_.size()));
+    const std::uint64_t key = (std::uint64_t{prefix_at->second} << 32) | (reset_ ? file : kNoFile);
     const auto [it, fresh] = space_ids_.try_emplace(key, static_cast<std::uint32_t>(spaces_.size()));
     if (fresh) {
       Space& space = spaces_.emplace_back();
-      space.prefix = key.first;
-      space.file = key.second;
+      space.prefix = prefix;
       space.highest = formatter_.start_value() - 1;
     }
+    recent_spaces_.emplace_back(prefix, it->second);
     return spaces_[it->second];
+  }
+
+  void gather_rows() {
+    const std::vector<LedgerRow>& rows = out_.previous.rows;
+    in_space_.assign(rows.size(), false);
+    row_file_.resize(rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      const LedgerRow& row = rows[r];
+      const std::uint32_t file = row_file_[r] = file_id(row.file);
+      // Every row counts for the highest number of its space, whatever its
+      // state, in the run's scope or not.
+      Space& space = space_of(row.voice_prefix, file);
+      space.highest = std::max(space.highest, number_of(row.voice_name, row.voice_prefix, middle_of(file)).value);
+      if (row.in_use && files_[file].in_scope) {
+        space.rows.push_back(static_cast<std::uint32_t>(r));
+        in_space_[r] = true;
+      }
+    }
   }
 
   Result<bool> gather_lines() {
     const std::vector<Character>& characters = numbering_.characters.characters;
+    run_file_ids_.assign(out_.files.size(), kNoFile);
     for (std::size_t k = 0; k < out_.files.size(); ++k) {
       const std::vector<VoiceLine>& lines = out_.files[k].lines;
       if (lines.empty()) continue;
@@ -139,49 +213,29 @@ class Namer {
       if (!fits_ledger_field(relative)) {
         return Error{format("%s: タブや改行を含むファイル名はボイス番号台帳に書けません。", relative.c_str())};
       }
+      const std::uint32_t file = run_file_ids_[k] = file_id(relative);
       for (std::size_t j = 0; j < lines.size(); ++j) {
         const std::string& prefix = characters[static_cast<std::size_t>(lines[j].character)].voice_prefix;
-        space_of(prefix, relative).lines.push_back({static_cast<std::uint32_t>(k), static_cast<std::uint32_t>(j)});
+        space_of(prefix, file).lines.push_back({static_cast<std::uint32_t>(k), static_cast<std::uint32_t>(j)});
       }
     }
     return true;
   }
 
-  bool in_scope(std::string_view file) {
-    const auto [it, fresh] = scope_cache_.try_emplace(file, false);
-    if (!fresh) return it->second;
-    for (const LedgerScope& entry : numbering_.scope) {
-      const std::string_view name = entry.name;
-      const bool inside = entry.folder ? file.size() > name.size() && file[name.size()] == '\\' &&
-                                             compare_folded(file.substr(0, name.size()), name) == 0
-                                       : compare_folded(file, name) == 0;
-      if (inside) return it->second = true;
-    }
-    return false;
-  }
-
-  std::string_view middle_of(std::string_view file) {
-    if (!numbering_.settings.second_string_from_file_name) return fixed_middle_;
-    auto it = middles_.find(file);
-    if (it == middles_.end()) it = middles_.emplace(file, name_middle_from_file(file)).first;
-    return it->second;
-  }
-
-  void gather_rows() {
-    const std::vector<LedgerRow>& rows = out_.previous.rows;
-    in_space_.assign(rows.size(), false);
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-      const LedgerRow& row = rows[r];
+  // A new name stands above every number of its space, so it can equal a
+  // name given before only when one voice prefix begins another (ER and
+  // ERI): only then are the names given kept to be looked up.
+  void note_names_if_prefixes_nest() {
+    std::vector<std::string_view> prefixes;
+    for (const auto& [prefix, unused] : prefix_ids_) prefixes.push_back(prefix);
+    std::sort(prefixes.begin(), prefixes.end());
+    bool nest = false;
+    for (std::size_t k = 1; k < prefixes.size(); ++k) nest = nest || prefixes[k].starts_with(prefixes[k - 1]);
+    if (!nest) return;
+    check_taken_ = true;
+    for (std::size_t r = 0; r < out_.previous.rows.size(); ++r) {
+      const LedgerRow& row = out_.previous.rows[r];
       taken_.insert({reset_ ? row.file : std::string_view(), row.voice_name});
-      // Every row counts for the highest number of its space, whatever its
-      // state, in the run's scope or not.
-      Space& space = space_of(row.voice_prefix, row.file);
-      const NameNumber number = number_of(row.voice_name, row.voice_prefix, middle_of(row.file));
-      space.highest = std::max(space.highest, number.value);
-      if (row.in_use && in_scope(row.file)) {
-        space.rows.push_back(static_cast<std::uint32_t>(r));
-        in_space_[r] = true;
-      }
     }
   }
 
@@ -189,13 +243,17 @@ class Namer {
     return ids_.try_emplace(text, static_cast<std::uint32_t>(ids_.size())).first->second;
   }
   VoiceLine& line_at(std::uint32_t file, std::uint32_t index) { return out_.files[file].lines[index]; }
+  std::string_view text_of(std::uint32_t file, std::uint32_t index) const {
+    const FileVoices& voices = out_.files[file];
+    return voices.text(voices.lines[index]);
+  }
 
   void keep(VoiceLine& line, std::uint32_t row, VoiceChange change) {
     const LedgerRow& r = out_.previous.rows[row];
     line.row = static_cast<std::int32_t>(row);
     line.change = change;
     line.voice_name.assign(r.voice_name);
-    const NameNumber number = number_of(r.voice_name, r.voice_prefix, middle_of(r.file));
+    const NameNumber number = number_of(r.voice_name, r.voice_prefix, middle_of(row_file_[row]));
     line.number = number.exact ? number.value : 0;
     row_taken_[row] = true;
     if (change == VoiceChange::changed) ++out_.counts.changed;
@@ -203,14 +261,14 @@ class Namer {
   }
 
   // The space's lines and rows, file by file: steps 1 and 2.
-  std::vector<FilePart> align_files(const Space& space) {
+  std::vector<FilePart> align_files(Space& space) {
     const std::vector<LedgerRow>& rows = out_.previous.rows;
-    // The rows of each file, in line order.
-    std::unordered_map<std::string_view, std::vector<std::uint32_t>> rows_of_file;
-    for (std::uint32_t r : space.rows) rows_of_file[rows[r].file].push_back(r);
-    for (auto& [file, list] : rows_of_file) {
-      std::stable_sort(list.begin(), list.end(), [&](std::uint32_t a, std::uint32_t b) { return rows[a].line < rows[b].line; });
-    }
+    auto by_place = [&](std::uint32_t a, std::uint32_t b) {
+      if (row_file_[a] != row_file_[b]) return row_file_[a] < row_file_[b];
+      return rows[a].line != rows[b].line ? rows[a].line < rows[b].line : a < b;
+    };
+    if (!std::is_sorted(space.rows.begin(), space.rows.end(), by_place)) std::sort(space.rows.begin(), space.rows.end(), by_place);
+
     std::vector<FilePart> parts;
     for (const LineRef& ref : space.lines) {
       if (parts.empty() || parts.back().file != ref.file) parts.push_back({ref.file, {}, {}, {}});
@@ -219,35 +277,52 @@ class Namer {
     std::vector<std::uint32_t> a;
     std::vector<std::uint32_t> b;
     for (FilePart& part : parts) {
-      const FileVoices& file = out_.files[part.file];
-      if (auto it = rows_of_file.find(out_.names[part.file].relative_name); it != rows_of_file.end()) {
-        part.rows = std::move(it->second);
-        rows_of_file.erase(it);
-      }
+      // The file's rows: a run of the space's rows, which go by file.
+      const std::uint32_t file = run_file_ids_[part.file];
+      const auto first = std::partition_point(space.rows.begin(), space.rows.end(),
+                                              [&](std::uint32_t r) { return row_file_[r] < file; });
+      const auto last = std::partition_point(first, space.rows.end(), [&](std::uint32_t r) { return row_file_[r] == file; });
+      part.rows.assign(first, last);
+      const auto row_count = static_cast<std::uint32_t>(part.rows.size());
+      const auto line_count = static_cast<std::uint32_t>(part.lines.size());
+      auto same = [&](std::uint32_t i, std::uint32_t j) { return rows[part.rows[i]].text == text_of(part.file, part.lines[j]); };
+
+      // The common head and tail are compared as they are; only what lies
+      // between goes through the alignment.
+      std::uint32_t head = 0;
+      while (head < row_count && head < line_count && same(head, head)) ++head;
+      std::uint32_t tail = 0;
+      while (tail < row_count - head && tail < line_count - head && same(row_count - 1 - tail, line_count - 1 - tail)) ++tail;
+      std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;
+      for (std::uint32_t k = 0; k < head; ++k) pairs.emplace_back(k, k);
       a.clear();
       b.clear();
-      for (std::uint32_t r : part.rows) a.push_back(text_id(rows[r].text));
-      for (std::uint32_t j : part.lines) b.push_back(text_id(file.text(file.lines[j])));
+      for (std::uint32_t i = head; i < row_count - tail; ++i) a.push_back(text_id(rows[part.rows[i]].text));
+      for (std::uint32_t j = head; j < line_count - tail; ++j) b.push_back(text_id(text_of(part.file, part.lines[j])));
+      if (!a.empty() && !b.empty()) {
+        for (const auto& [i, j] : align_lines(a, b)) pairs.emplace_back(head + i, head + j);
+      }
+      for (std::uint32_t k = tail; k > 0; --k) pairs.emplace_back(row_count - k, line_count - k);
+
       std::uint32_t row_at = 0;
       std::uint32_t line_at_ = 0;
-      for (const auto& [i, j] : align_lines(a, b)) {
+      for (const auto& [i, j] : pairs) {
         keep(line_at(part.file, part.lines[j]), part.rows[i], VoiceChange::kept);
         if (i > row_at || j > line_at_) part.hunks.push_back({row_at, i, line_at_, j});
         row_at = i + 1;
         line_at_ = j + 1;
       }
-      const auto row_count = static_cast<std::uint32_t>(part.rows.size());
-      const auto line_count = static_cast<std::uint32_t>(part.lines.size());
       if (row_at < row_count || line_at_ < line_count) part.hunks.push_back({row_at, row_count, line_at_, line_count});
+      if (a.empty() || b.empty()) continue;
 
       // Equal texts the alignment left apart, in order.
       std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> free_rows;
-      for (std::size_t i = part.rows.size(); i-- > 0;) {
-        if (!row_taken_[part.rows[i]]) free_rows[a[i]].push_back(part.rows[i]);
+      for (std::size_t i = a.size(); i-- > 0;) {
+        const std::uint32_t r = part.rows[head + i];
+        if (!row_taken_[r]) free_rows[a[i]].push_back(r);
       }
-      if (free_rows.empty()) continue;
-      for (std::size_t j = 0; j < part.lines.size(); ++j) {
-        VoiceLine& line = line_at(part.file, part.lines[j]);
+      for (std::size_t j = 0; j < b.size(); ++j) {
+        VoiceLine& line = line_at(part.file, part.lines[head + j]);
         if (line.row >= 0) continue;
         auto it = free_rows.find(b[j]);
         if (it == free_rows.end() || it->second.empty()) continue;
@@ -258,29 +333,21 @@ class Namer {
     return parts;
   }
 
-  // Step 3: lines that take the name of an equal row of another file.
+  // Step 3: lines that take the name of an equal row of another file, the
+  // rows in the ledger's order of files and lines.
   void move_lines(const Space& space, const std::vector<FilePart>& parts) {
     const std::vector<LedgerRow>& rows = out_.previous.rows;
-    std::vector<std::uint32_t> order;
-    for (std::uint32_t r : space.rows) {
-      if (!row_taken_[r]) order.push_back(r);
-    }
-    if (order.empty()) return;
-    // Ledger order: by file, then line.
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-      const int folded = compare_folded(rows[a].file, rows[b].file);
-      if (folded != 0) return folded < 0;
-      if (rows[a].file != rows[b].file) return rows[a].file < rows[b].file;
-      return rows[a].line < rows[b].line;
-    });
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> free_rows;
-    for (std::size_t i = order.size(); i-- > 0;) free_rows[text_id(rows[order[i]].text)].push_back(order[i]);
+    for (std::size_t i = space.rows.size(); i-- > 0;) {
+      const std::uint32_t r = space.rows[i];
+      if (!row_taken_[r]) free_rows[text_id(rows[r].text)].push_back(r);
+    }
+    if (free_rows.empty()) return;
     for (const FilePart& part : parts) {
-      const FileVoices& file = out_.files[part.file];
       for (std::uint32_t j : part.lines) {
         VoiceLine& line = line_at(part.file, j);
         if (line.row >= 0) continue;
-        auto it = free_rows.find(text_id(file.text(line)));
+        auto it = free_rows.find(text_id(text_of(part.file, j)));
         if (it == free_rows.end() || it->second.empty()) continue;
         keep(line, it->second.back(), VoiceChange::moved);
         it->second.pop_back();
@@ -327,7 +394,7 @@ class Namer {
         do {
           ++number;
           line.voice_name = formatter_.format_voice_name(line.character, number);
-        } while (taken_.count({in_file, line.voice_name}) != 0);
+        } while (check_taken_ && taken_.count({in_file, line.voice_name}) != 0);
         if (!fits_ledger_field(line.voice_name)) {
           return Error{format("%s: タブや改行を含むボイス名はボイス番号台帳に書けません。", line.voice_name.c_str())};
         }
@@ -335,7 +402,7 @@ class Namer {
         line.number = number;
         line.change = VoiceChange::added;
         // The line's storage stays where it is from here on.
-        taken_.insert({in_file, line.voice_name});
+        if (check_taken_) taken_.insert({in_file, line.voice_name});
         ++out_.counts.added;
       }
     }
@@ -355,11 +422,18 @@ class Namer {
   const bool reset_;
   VoiceNumbering formatter_;
   const std::string fixed_middle_;
+  std::vector<FileInfo> files_;
+  std::unordered_map<std::string_view, std::uint32_t> file_ids_;
+  std::uint32_t last_file_ = kNoFile;
+  std::vector<std::uint32_t> row_file_;      // by row: its file's id
+  std::vector<std::uint32_t> run_file_ids_;  // by position in the run order
+  std::unordered_map<std::string_view, std::uint32_t> prefix_ids_;
+  std::unordered_map<std::uint64_t, std::uint32_t> space_ids_;  // prefix id, file id with reset_per_file
   std::vector<Space> spaces_;
-  std::unordered_map<TextPair, std::uint32_t, TextPairHash> space_ids_;
+  std::uint32_t recent_file_ = kNoFile;
+  std::vector<std::pair<std::string_view, std::uint32_t>> recent_spaces_;  // of recent_file_
+  bool check_taken_ = false;
   std::unordered_set<TextPair, TextPairHash> taken_;  // (file with reset_per_file, else nothing; name)
-  std::unordered_map<std::string_view, bool> scope_cache_;
-  std::unordered_map<std::string_view, std::string> middles_;
   std::unordered_map<std::string_view, std::uint32_t> ids_;  // the texts of the space being named
   std::vector<bool> row_taken_;
   std::vector<bool> in_space_;  // in use and in the run's scope

@@ -48,12 +48,14 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "scriptbuilder/background.h"
 #include "scriptbuilder/builder_run.h"
 #include "scriptbuilder/builder_settings.h"
 #include "scriptbuilder/characters.h"
@@ -129,20 +131,45 @@ std::string voice_change_report(const RunVoices& voices, const CharacterTable& t
 // The completion message's line: "ボイス番号台帳: 新規 N / 変更 N / 移動 N / 欠番 N".
 std::string voice_counts_line(const VoiceCounts& counts);
 
-// The run's part, through the shell.
-//
-// Before anything is deleted: reads the ledger of the tool folder (none is
-// an empty ledger) and refuses a run in which two files share one relative
-// name. Nothing when the run must stop (its message shown).
-std::optional<Ledger> prepare_voice_ledger(RunContext& ctx);
-// The list entries that take part.
-std::vector<LedgerScope> voice_ledger_scope(RunContext& ctx);
-// Reads every file of the run once and names its lines. Nothing when the
-// run must stop (messages shown) or was cancelled.
-std::optional<RunVoices> number_run_voices(BuilderRun& run, Ledger previous, std::span<const LedgerScope> scope);
-// After the last phase: writes the report, waits for every output, and
-// replaces the ledger (a temporary file renamed over it), unless the run was
-// cancelled. 0, or -1 when the run must stop (its message shown).
-int keep_voice_ledger(BuilderRun& run, const RunVoices& voices);
+// The ledger's part of one run, in the order the run takes its steps. The
+// work that does not depend on the run's order (reading the ledger, writing
+// the new one out as text) is done on a thread of its own meanwhile.
+class VoiceLedgerRun {
+ public:
+  explicit VoiceLedgerRun(RunContext& ctx);
+  ~VoiceLedgerRun();
+  VoiceLedgerRun(const VoiceLedgerRun&) = delete;
+  VoiceLedgerRun& operator=(const VoiceLedgerRun&) = delete;
+
+  // First of all: refuses a run in which two files share one relative name
+  // (the ledger knows a file by its name), reads the ledger of the tool
+  // folder (none is an empty ledger) and starts reading its rows. False
+  // when the run must stop (its message shown).
+  bool start();
+  // Reads every file of the run once and finds its dialogue lines, then
+  // waits for the ledger's rows. False when the run must stop (messages
+  // shown, or cancelled); until this answers true nothing may be deleted.
+  bool scan(BuilderRun& run);
+  // Names the lines against the ledger and hands the names to run.voices;
+  // the new ledger's text is then made while the outputs are written.
+  // False when the run must stop (its message shown).
+  bool name(BuilderRun& run);
+  // After the last phase: writes the report, then the ledger, last of all
+  // the run's files (the writer drops it when anything before it failed),
+  // unless the run was cancelled; waits for them. 0, or -1 when the run
+  // must stop (its message shown).
+  int finish(BuilderRun& run);
+
+  const RunVoices& voices() const { return *voices_; }
+
+ private:
+  RunContext& ctx_;
+  std::unique_ptr<Background<Result<Ledger>>> parsing_;
+  std::vector<FileVoices> files_;
+  std::vector<VoiceFileName> names_;
+  std::optional<Ledger> previous_;
+  std::optional<RunVoices> voices_;
+  std::unique_ptr<Background<std::string>> ledger_text_;
+};
 
 }  // namespace lumeno::scriptbuilder

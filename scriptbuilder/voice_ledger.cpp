@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <functional>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -15,21 +16,8 @@ namespace {
 constexpr std::size_t kFields = 6;
 constexpr std::size_t kMaxLineDigits = 9;
 
-// A voice name with its file, as a key.
-struct NameInFile {
-  std::string_view file;
-  std::string_view name;
-  bool operator==(const NameInFile&) const = default;
-};
-struct NameInFileHash {
-  std::size_t operator()(const NameInFile& key) const {
-    const std::size_t h = std::hash<std::string_view>()(key.file);
-    return h ^ (std::hash<std::string_view>()(key.name) + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2));
-  }
-};
-
-std::string row_message(std::size_t line, const std::string& what) {
-  return format("ボイス番号台帳.txt の %zu 行目: %s", line, what.c_str());
+std::string row_message(std::size_t line, std::string_view what) {
+  return format("ボイス番号台帳.txt の %zu 行目: %.*s", line, static_cast<int>(what.size()), what.data());
 }
 
 // The fields of a row: five cut at TAB, then the rest of the line.
@@ -45,37 +33,93 @@ bool split_row(std::string_view row, std::string_view (&fields)[kFields]) {
   return true;
 }
 
-// The row, or the reason it is refused.
-Result<LedgerRow> read_row(std::string_view row) {
+// Reads a row into `out`; the reason it is refused, or nothing.
+const char* read_row(std::string_view row, LedgerRow& out) {
   std::string_view fields[kFields];
-  if (!split_row(row, fields)) return Error{"項目が足りません（タブ区切りで 6 項目）。"};
-  LedgerRow out;
+  if (!split_row(row, fields)) return "項目が足りません（タブ区切りで 6 項目）。";
   out.voice_name = fields[0];
   out.voice_prefix = fields[1];
   out.file = fields[3];
   out.text = fields[5];
-  if (out.voice_name.empty()) return Error{"ボイス名がありません。"};
-  if (out.voice_prefix.empty()) return Error{"ボイス接頭辞がありません。"};
+  if (out.voice_name.empty()) return "ボイス名がありません。";
+  if (out.voice_prefix.empty()) return "ボイス接頭辞がありません。";
   if (out.voice_name.size() <= out.voice_prefix.size() || !out.voice_name.starts_with(out.voice_prefix)) {
-    return Error{"ボイス名がボイス接頭辞で始まっていません。"};
+    return "ボイス名がボイス接頭辞で始まっていません。";
   }
   if (fields[2] == kStateInUse) {
     out.in_use = true;
   } else if (fields[2] == kStateRetired) {
     out.in_use = false;
   } else {
-    return Error{"状態は「使用中」か「欠番」です。"};
+    return "状態は「使用中」か「欠番」です。";
   }
-  if (out.file.empty()) return Error{"ファイル名がありません。"};
+  if (out.file.empty()) return "ファイル名がありません。";
   const std::string_view digits = fields[4];
   std::uint32_t line = 0;
   const bool all_digits = std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
   if (digits.empty() || digits.size() > kMaxLineDigits || !all_digits ||
       std::from_chars(digits.data(), digits.data() + digits.size(), line).ec != std::errc() || line == 0) {
-    return Error{"行番号が正しくありません。"};
+    return "行番号が正しくありません。";
   }
   out.line = line;
-  return out;
+  return nullptr;
+}
+
+// A row that repeats the voice name of an earlier row of its file, with
+// that earlier row.
+struct Repeat {
+  std::size_t row = 0;
+  std::size_t earlier = 0;
+};
+
+// The repeat with the lowest row among rows[order[...]] sorted by name.
+void note_repeats(const std::vector<LedgerRow>& rows, std::vector<std::uint32_t>& order, std::optional<Repeat>& first) {
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const int c = rows[a].voice_name.compare(rows[b].voice_name);
+    return c != 0 ? c < 0 : a < b;
+  });
+  for (std::size_t k = 1; k < order.size(); ++k) {
+    const LedgerRow& a = rows[order[k - 1]];
+    const LedgerRow& b = rows[order[k]];
+    if (a.voice_name != b.voice_name || a.file != b.file) continue;
+    if (!first || order[k] < first->row) first = Repeat{order[k], order[k - 1]};
+  }
+}
+
+// The first row that repeats a name of its file. The rows of a file
+// mostly stand together: each run of them is looked at on its own, unless
+// a file comes back after others, when all rows are looked at at once.
+std::optional<Repeat> repeated_name(const std::vector<LedgerRow>& rows) {
+  std::optional<Repeat> first;
+  std::vector<std::uint32_t> order;
+  std::unordered_set<std::string_view> files;
+  for (std::size_t begin = 0; begin < rows.size();) {
+    std::size_t end = begin + 1;
+    while (end < rows.size() && rows[end].file == rows[begin].file) ++end;
+    if (!files.insert(rows[begin].file).second) {
+      order.resize(rows.size());
+      for (std::size_t r = 0; r < rows.size(); ++r) order[r] = static_cast<std::uint32_t>(r);
+      // By file, then name.
+      std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int c = rows[a].file.compare(rows[b].file);
+        return c != 0 ? c < 0 : a < b;
+      });
+      first.reset();
+      for (std::size_t k = 0; k < order.size();) {
+        std::size_t j = k + 1;
+        while (j < order.size() && rows[order[j]].file == rows[order[k]].file) ++j;
+        std::vector<std::uint32_t> group(order.begin() + static_cast<long>(k), order.begin() + static_cast<long>(j));
+        note_repeats(rows, group, first);
+        k = j;
+      }
+      return first;
+    }
+    order.clear();
+    for (std::size_t r = begin; r < end; ++r) order.push_back(static_cast<std::uint32_t>(r));
+    note_repeats(rows, order, first);
+    begin = end;
+  }
+  return first;
 }
 
 }  // namespace
@@ -85,7 +129,9 @@ Result<Ledger> parse_ledger(std::string bytes) {
   ledger.bytes = std::make_unique<const std::string>(std::move(bytes));
   const std::string_view text = *ledger.bytes;
   const auto* data = reinterpret_cast<const unsigned char*>(text.data());
-  std::unordered_map<NameInFile, std::size_t, NameInFileHash> seen;
+  ledger.rows.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+  std::vector<std::size_t> line_of;  // by row: its line in the file
+  line_of.reserve(ledger.rows.capacity());
   std::size_t line = 1;
   bool header = true;
   for (std::size_t at = 0; at < text.size() || header; ++line) {
@@ -95,14 +141,15 @@ Result<Ledger> parse_ledger(std::string bytes) {
       if (row != kLedgerHeader) return Error{row_message(line, "見出し行がありません。")};
       header = false;
     } else if (!row.empty()) {
-      Result<LedgerRow> read = read_row(row);
-      if (!read) return Error{row_message(line, read.error())};
-      const auto [it, fresh] = seen.try_emplace(NameInFile{read->file, read->voice_name}, line);
-      if (!fresh) return Error{row_message(line, format("ボイス名が %zu 行目と重複しています。", it->second))};
-      ledger.rows.push_back(*read);
+      LedgerRow& read = ledger.rows.emplace_back();
+      if (const char* refused = read_row(row, read)) return Error{row_message(line, refused)};
+      line_of.push_back(line);
     }
     at = end;
     if (at < text.size()) at += (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ? 2 : 1;
+  }
+  if (const std::optional<Repeat> repeat = repeated_name(ledger.rows)) {
+    return Error{row_message(line_of[repeat->row], format("ボイス名が %zu 行目と重複しています。", line_of[repeat->earlier]))};
   }
   return ledger;
 }
@@ -143,7 +190,7 @@ std::string format_ledger(std::span<const LedgerRow> rows) {
     out += '\t';
     out.append(line, static_cast<std::size_t>(end - line));
     out += '\t';
-    append_ledger_text(out, row.text);
+    out += row.text;
     out += "\r\n";
   }
   return out;
@@ -152,7 +199,9 @@ std::string format_ledger(std::span<const LedgerRow> rows) {
 void sort_ledger_rows(std::vector<LedgerRow>& rows) {
   // The files are ranked once: most rows share their file with many others.
   std::unordered_map<std::string_view, std::uint32_t> rank;
-  for (const LedgerRow& row : rows) rank.try_emplace(row.file, 0);
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    if (k == 0 || rows[k].file != rows[k - 1].file) rank.try_emplace(rows[k].file, 0);
+  }
   std::vector<std::string_view> files;
   files.reserve(rank.size());
   for (const auto& [file, unused] : rank) files.push_back(file);
@@ -162,8 +211,11 @@ void sort_ledger_rows(std::vector<LedgerRow>& rows) {
   });
   for (std::size_t k = 0; k < files.size(); ++k) rank[files[k]] = static_cast<std::uint32_t>(k);
   std::vector<std::pair<std::uint32_t, std::uint32_t>> keys(rows.size());  // file rank, row index
-  for (std::size_t k = 0; k < rows.size(); ++k) keys[k] = {rank[rows[k].file], static_cast<std::uint32_t>(k)};
-  std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const std::uint32_t file = (k > 0 && rows[k].file == rows[k - 1].file) ? keys[k - 1].first : rank[rows[k].file];
+    keys[k] = {file, static_cast<std::uint32_t>(k)};
+  }
+  auto before = [&](const auto& a, const auto& b) {
     if (a.first != b.first) return a.first < b.first;
     const LedgerRow& x = rows[a.second];
     const LedgerRow& y = rows[b.second];
@@ -171,7 +223,15 @@ void sort_ledger_rows(std::vector<LedgerRow>& rows) {
     if (x.in_use != y.in_use) return x.in_use;
     if (x.voice_name != y.voice_name) return x.voice_name < y.voice_name;
     return a.second < b.second;
-  });
+  };
+  // Rows often come as two runs in order (a run's lines, then the rows it
+  // did not touch): those are merged.
+  const auto split = std::is_sorted_until(keys.begin(), keys.end(), before);
+  if (std::is_sorted(split, keys.end(), before)) {
+    std::inplace_merge(keys.begin(), split, keys.end(), before);
+  } else {
+    std::sort(keys.begin(), keys.end(), before);
+  }
   std::vector<LedgerRow> sorted;
   sorted.reserve(rows.size());
   for (const auto& key : keys) sorted.push_back(rows[key.second]);

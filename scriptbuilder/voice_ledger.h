@@ -55,7 +55,8 @@ struct Ledger {
 // Line ends may be CR LF, CR or LF; empty lines are skipped.
 Result<Ledger> parse_ledger(std::string bytes);
 
-// The ledger text: the header and the rows in the order given.
+// The ledger text: the header and the rows in the order given. The texts
+// must be in the ledger's form (append_ledger_text): no CR or LF.
 std::string format_ledger(std::span<const LedgerRow> rows);
 
 // Puts rows in the ledger's order: by file (ASCII letters folded, then as

@@ -111,39 +111,10 @@ std::string voice_change_report(const RunVoices& voices, const CharacterTable& t
   return out;
 }
 
-std::optional<Ledger> prepare_voice_ledger(RunContext& ctx) {
-  Host& host = ctx.host;
-  try {
-    // The ledger knows a file by its relative name only.
-    std::unordered_set<std::string_view> names;
-    for (const RunFile& file : ctx.files) {
-      if (!names.insert(file.relative_name).second) {
-        host.message(format("%s: 同じ名前のファイルが２つあります。ボイス番号台帳はファイルを名前で見分けるため、"
-                            "一緒には変換できません。",
-                            file.relative_name.c_str()));
-        return std::nullopt;
-      }
-    }
-    const fs::path path = ctx.app.home_path(kLedgerFile);
-    if (ctx.fs.kind(path) == EntryKind::missing) return Ledger{};
-    FileBuffer buffer;
-    if (read_whole_file(ctx.fs, host, buffer, path, true) != kReadOk) {
-      host.message("ボイス番号台帳.txt を読み込めませんでした。");
-      return std::nullopt;
-    }
-    Result<Ledger> ledger = parse_ledger(std::move(buffer.data));
-    if (!ledger) {
-      host.message(ledger.error());
-      return std::nullopt;
-    }
-    return std::move(*ledger);
-  } catch (const std::bad_alloc&) {
-    host.message(kMsgNoMemory);
-    return std::nullopt;
-  }
-}
+namespace {
 
-std::vector<LedgerScope> voice_ledger_scope(RunContext& ctx) {
+// The list entries that take part.
+std::vector<LedgerScope> ledger_scope(RunContext& ctx) {
   std::vector<LedgerScope> scope;
   const FileList& list = ctx.app.list;
   for (std::size_t j = 0; j < list.size(); ++j) {
@@ -154,45 +125,95 @@ std::vector<LedgerScope> voice_ledger_scope(RunContext& ctx) {
   return scope;
 }
 
-std::optional<RunVoices> number_run_voices(BuilderRun& run, Ledger previous, std::span<const LedgerScope> scope) {
-  Host& host = run.host();
-  host.progress_set_count_text("ボイス番号台帳 と照合しています。");
-  std::vector<FileVoices> files(run.file_count());
-  std::vector<VoiceFileName> names;
-  names.reserve(run.file_count());
-  std::string text;
-  for (std::size_t k = 0; k < run.file_count(); ++k) {
-    if (run.cancelled()) return std::nullopt;
-    const RunFile& file = run.file(k);
-    if (run.read_source(file, text) != BuilderRun::SourceStatus::ok) return std::nullopt;
-    scan_voice_lines(text, run.matcher, run.characters, files[k]);
-    names.push_back({file.relative_name, file.full_name});
-    host.progress_set_file_text(file.relative_name);
-  }
-  if (run.cancelled()) return std::nullopt;
-  Result<RunVoices> voices =
-      name_run_voices(std::move(files), std::move(names), std::move(previous), {run.characters, run.settings, scope});
-  if (!voices) {
-    host.message(voices.error());
-    return std::nullopt;
-  }
-  return std::move(*voices);
+}  // namespace
+
+VoiceLedgerRun::VoiceLedgerRun(RunContext& ctx) : ctx_(ctx) {}
+
+// The threads go first: they read what the rest holds.
+VoiceLedgerRun::~VoiceLedgerRun() {
+  ledger_text_.reset();
+  parsing_.reset();
 }
 
-int keep_voice_ledger(BuilderRun& run, const RunVoices& voices) {
+bool VoiceLedgerRun::start() {
+  Host& host = ctx_.host;
+  std::unordered_set<std::string_view> names;
+  for (const RunFile& file : ctx_.files) {
+    if (!names.insert(file.relative_name).second) {
+      host.message(format("%s: 同じ名前のファイルが２つあります。ボイス番号台帳はファイルを名前で見分けるため、"
+                          "一緒には変換できません。",
+                          file.relative_name.c_str()));
+      return false;
+    }
+  }
+  const fs::path path = ctx_.app.home_path(kLedgerFile);
+  if (ctx_.fs.kind(path) == EntryKind::missing) {
+    previous_.emplace();
+    return true;
+  }
+  FileBuffer buffer;
+  if (read_whole_file(ctx_.fs, host, buffer, path, true) != kReadOk) {
+    host.message("ボイス番号台帳.txt を読み込めませんでした。");
+    return false;
+  }
+  parsing_ = std::make_unique<Background<Result<Ledger>>>(
+      [bytes = std::move(buffer.data)]() mutable { return parse_ledger(std::move(bytes)); });
+  return true;
+}
+
+bool VoiceLedgerRun::scan(BuilderRun& run) {
+  Host& host = run.host();
+  host.progress_set_count_text("ボイス番号台帳 と照合しています。");
+  files_.resize(run.file_count());
+  names_.reserve(run.file_count());
+  std::string text;
+  for (std::size_t k = 0; k < run.file_count(); ++k) {
+    if (run.cancelled()) return false;
+    const RunFile& file = run.file(k);
+    if (run.read_source(file, text) != BuilderRun::SourceStatus::ok) return false;
+    scan_voice_lines(text, run.matcher, run.characters, files_[k]);
+    names_.push_back({file.relative_name, file.full_name});
+    host.progress_set_file_text(file.relative_name);
+  }
+  if (parsing_) {
+    std::optional<Result<Ledger>> parsed = parsing_->get();
+    parsing_.reset();
+    if (!parsed) throw std::bad_alloc();
+    if (!*parsed) {
+      host.message(parsed->error());
+      return false;
+    }
+    previous_.emplace(std::move(**parsed));
+  }
+  return !run.cancelled();
+}
+
+bool VoiceLedgerRun::name(BuilderRun& run) {
+  const std::vector<LedgerScope> scope = ledger_scope(ctx_);
+  Result<RunVoices> voices =
+      name_run_voices(std::move(files_), std::move(names_), std::move(*previous_), {run.characters, run.settings, scope});
+  if (!voices) {
+    run.host().message(voices.error());
+    return false;
+  }
+  voices_.emplace(std::move(*voices));
+  run.voices.use_run_voices(&voices_->files);
+  // The thread keeps its own copy of the cast: the run's may go first.
+  ledger_text_ = std::make_unique<Background<std::string>>(
+      [this, characters = run.characters] { return ledger_text(*voices_, characters); });
+  return true;
+}
+
+int VoiceLedgerRun::finish(BuilderRun& run) {
   std::string report(kStaffListFolder);
   report += '\\';
   report += kVoiceChangeReport;
-  if (!run.write_output(report, voice_change_report(voices, run.characters))) return -1;
+  if (!run.write_output(report, voice_change_report(*voices_, run.characters))) return -1;
   run.host().progress_set_file_text(report);
-  // The ledger goes last, once everything else stands.
-  if (!run.finish_writes() || run.cancelled()) return -1;
-  const fs::path path = run.ctx.app.home_path(kLedgerFile);
-  if (!run.ctx.fs.write(path, ledger_text(voices, run.characters))) {
-    run.host().message(cannot_open_message(names::display_name(path)));
-    run.host().request_cancel();
-    return -1;
-  }
+  std::optional<std::string> ledger = ledger_text_->get();
+  if (!ledger) throw std::bad_alloc();
+  if (run.cancelled() || !run.write_output(kLedgerFile, std::move(*ledger))) return -1;
+  if (!run.finish_writes()) return -1;
   run.host().progress_set_file_text(kLedgerFile);
   return 0;
 }
