@@ -192,6 +192,8 @@ class Namer {
     for (std::size_t r = 0; r < rows.size(); ++r) {
       const LedgerRow& row = rows[r];
       const std::uint32_t file = row_file_[r] = file_id(row.file);
+      if (file >= rows_of_file_.size()) rows_of_file_.resize(file + 1);
+      rows_of_file_[file].push_back(static_cast<std::uint32_t>(r));
       // Every row counts for the highest number of its space, whatever its
       // state, in the run's scope or not.
       Space& space = space_of(row.voice_prefix, file);
@@ -348,11 +350,29 @@ class Namer {
         VoiceLine& line = line_at(part.file, j);
         if (line.row >= 0) continue;
         auto it = free_rows.find(text_id(text_of(part.file, j)));
-        if (it == free_rows.end() || it->second.empty()) continue;
-        keep(line, it->second.back(), VoiceChange::moved);
-        it->second.pop_back();
+        if (it == free_rows.end()) continue;
+        // A name the file holds already (a row of another state or prefix,
+        // left by settings that changed) cannot come in twice.
+        std::unordered_set<std::string_view>& names = names_in_file(run_file_ids_[part.file]);
+        std::vector<std::uint32_t>& candidates = it->second;
+        for (std::size_t c = candidates.size(); c-- > 0;) {
+          const std::string_view name = rows[candidates[c]].voice_name;
+          if (names.contains(name)) continue;
+          keep(line, candidates[c], VoiceChange::moved);
+          names.insert(name);
+          candidates.erase(candidates.begin() + static_cast<long>(c));
+          break;
+        }
       }
     }
+  }
+
+  std::unordered_set<std::string_view>& names_in_file(std::uint32_t file) {
+    const auto [it, fresh] = names_in_file_.try_emplace(file);
+    if (fresh && file < rows_of_file_.size()) {
+      for (std::uint32_t r : rows_of_file_[file]) it->second.insert(out_.previous.rows[r].voice_name);
+    }
+    return it->second;
   }
 
   // Step 4: the lines that stand one for one in the place of rows.
@@ -426,6 +446,8 @@ class Namer {
   std::unordered_map<std::string_view, std::uint32_t> file_ids_;
   std::uint32_t last_file_ = kNoFile;
   std::vector<std::uint32_t> row_file_;      // by row: its file's id
+  std::vector<std::vector<std::uint32_t>> rows_of_file_;  // by file id: every row of the file
+  std::unordered_map<std::uint32_t, std::unordered_set<std::string_view>> names_in_file_;  // the names a file holds
   std::vector<std::uint32_t> run_file_ids_;  // by position in the run order
   std::unordered_map<std::string_view, std::uint32_t> prefix_ids_;
   std::unordered_map<std::uint64_t, std::uint32_t> space_ids_;  // prefix id, file id with reset_per_file

@@ -274,6 +274,16 @@ TEST_F(VoiceNaming, ResetPerFileKeepsEachFileItsOwnSpaceAndMovesNothing) {
   EXPECT_NE(after(voices).find("ERI_A1_0002\tERI\t欠番\tscn\\a.txt\t2\tエリ「m」\r\n"), std::string::npos);
 }
 
+TEST_F(VoiceNaming, AMoveNeverBringsANameItsNewFileHoldsAlready) {
+  // Left by a run with reset_per_file: one name in two files, retired in one.
+  const std::string rows =
+      "ERI_A1_0001\tERI\t欠番\tscn\\a.txt\t1\tエリ「old」\r\n"
+      "ERI_A1_0001\tERI\t使用中\tscn\\b.txt\t1\tエリ「m」\r\n";
+  const RunVoices voices = name({{"scn\\a.txt", "エリ「m」\r\n"}, {"scn\\b.txt", ""}}, rows);
+  EXPECT_EQ(named(voices, 0), (std::vector<std::string>{"ERI_A1_0002:new"}));
+  EXPECT_TRUE(parse_ledger(ledger_text(voices, table)));
+}
+
 TEST_F(VoiceNaming, NewNumbersStandAboveEverythingTheSpaceGaveWhateverItsForm) {
   settings.second_string = "B2_";
   settings.start_number = "0005";
