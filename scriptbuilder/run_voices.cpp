@@ -3,21 +3,17 @@
 #include <algorithm>
 #include <charconv>
 #include <functional>
-#include <new>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "scriptbuilder/voice_diff.h"
-#include "shell/files.h"
-#include "shell/names.h"
 #include "shell/sjis.h"
 
 namespace lumeno::scriptbuilder {
 
 namespace {
 
-// Two texts as one key: a space (voice prefix, file or nothing), or a voice
-// name in a file (file or nothing, name).
+// A voice name in a file (file, or nothing when names count for every file), as a key.
 struct TextPair {
   std::string_view first;
   std::string_view second;
@@ -79,9 +75,8 @@ struct Space {
   std::vector<std::uint32_t> rows;  // its rows in use within the run's scope, by file and line
 };
 
-// One file's part of a space: its lines, its rows in use ([rows_begin,
-// rows_end) of the space's rows), and the hunks between the pairs of the
-// alignment (indices into `rows` and `lines`).
+// One file's part of a space: its lines, its rows in use, and the hunks
+// between the pairs of the alignment (indices into `rows` and `lines`).
 struct FilePart {
   std::uint32_t file = 0;  // position in the run order
   std::vector<std::uint32_t> lines;  // indices into the file's lines

@@ -23,7 +23,8 @@
 //      pair): the line kept its text, so it keeps its name;
 //   3. a line whose text equals a row of another file (a file renamed, or
 //      lines moved between files) takes that row's name: moved. The rows
-//      are taken in ledger order, the lines in run order. With
+//      are taken in ledger order, the lines in run order; a name the file
+//      holds already (left by settings changed between runs) stays out. With
 //      reset_per_file a space has one file, so nothing moves: a line that
 //      goes to another file is new there and retired where it was;
 //   4. per file, the lines and rows that are left between two pairs of step

@@ -17,7 +17,9 @@ constexpr std::size_t kFields = 6;
 constexpr std::size_t kMaxLineDigits = 9;
 
 std::string row_message(std::size_t line, std::string_view what) {
-  return format("ボイス番号台帳.txt の %zu 行目: %.*s", line, static_cast<int>(what.size()), what.data());
+  std::string message = "ボイス番号台帳.txt の " + std::to_string(line) + " 行目: ";
+  message += what;
+  return message;
 }
 
 // The fields of a row: five cut at TAB, then the rest of the line.
@@ -149,7 +151,7 @@ Result<Ledger> parse_ledger(std::string bytes) {
     if (at < text.size()) at += (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ? 2 : 1;
   }
   if (const std::optional<Repeat> repeat = repeated_name(ledger.rows)) {
-    return Error{row_message(line_of[repeat->row], format("ボイス名が %zu 行目と重複しています。", line_of[repeat->earlier]))};
+    return Error{row_message(line_of[repeat->row], "ボイス名が " + std::to_string(line_of[repeat->earlier]) + " 行目と重複しています。")};
   }
   return ledger;
 }

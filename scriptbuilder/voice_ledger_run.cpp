@@ -26,10 +26,17 @@ void append_place(std::string& out, std::string_view file, std::uint32_t line) {
 
 }  // namespace
 
-std::string voice_counts_line(const VoiceCounts& counts) {
-  return format("ボイス番号台帳: 新規 %zu / 変更 %zu / 移動 %zu / 欠番 %zu", counts.added, counts.changed, counts.moved,
-                counts.retired);
+namespace {
+
+// "新規 N / 変更 N / 移動 N / 欠番 N".
+std::string counts_text(const VoiceCounts& counts) {
+  return "新規 " + std::to_string(counts.added) + " / 変更 " + std::to_string(counts.changed) + " / 移動 " +
+         std::to_string(counts.moved) + " / 欠番 " + std::to_string(counts.retired);
 }
+
+}  // namespace
+
+std::string voice_counts_line(const VoiceCounts& counts) { return "ボイス番号台帳: " + counts_text(counts); }
 
 std::string voice_change_report(const RunVoices& voices, const CharacterTable& table) {
   const std::vector<LedgerRow>& rows = voices.previous.rows;
@@ -79,8 +86,7 @@ std::string voice_change_report(const RunVoices& voices, const CharacterTable& t
   for (const auto& [prefix, group] : rank) prefixes[group] = prefix;
   static constexpr std::string_view kKinds[] = {"新規", "変更", "移動", "欠番"};
   const VoiceCounts& counts = voices.counts;
-  std::string out = format("ボイス番号変更リスト\r\n新規 %zu / 変更 %zu / 移動 %zu / 欠番 %zu\r\n", counts.added,
-                           counts.changed, counts.moved, counts.retired);
+  std::string out = "ボイス番号変更リスト\r\n" + counts_text(counts) + "\r\n";
   for (std::size_t e = 0; e < entries.size(); ++e) {
     const Entry& entry = entries[e];
     if (e == 0 || entries[e - 1].group != entry.group) {

@@ -13,7 +13,6 @@ namespace lumeno {
 namespace {
 
 using testing::read_file;
-using testing::run_cli;
 using testing::TempDir;
 using testing::u8path;
 using testing::write_file;
@@ -152,16 +151,10 @@ class LedgerProperty {
     }
   }
 
-  testing::CliResult run(const fs::path& home) {
-    return run_cli({"vocar", "run", "--home", home.string(), "--yes", "--no-progress", "scn"}, dir_.path());
-  }
+  testing::CliResult run(const fs::path& home) { return testing::vocar_run(home, dir_.path()); }
   void configure(const std::vector<std::string>& pairs) {
-    for (const fs::path& home : {home_, reference_}) {
-      std::vector<std::string> args = {"vocar", "config", "--home", home.string()};
-      args.insert(args.end(), pairs.begin(), pairs.end());
-      ASSERT_EQ(run_cli(args, dir_.path()).status, 0);
-    }
-    ASSERT_EQ(run_cli({"vocar", "config", "--home", home_.string(), "keep_voice_numbers=1"}, dir_.path()).status, 0);
+    for (const fs::path& home : {home_, reference_}) ASSERT_EQ(testing::vocar_config(home, dir_.path(), pairs).status, 0);
+    ASSERT_EQ(testing::vocar_config(home_, dir_.path(), {"keep_voice_numbers=1"}).status, 0);
   }
 
   // The outputs of a run in `home`, the report and the ledger left out.
@@ -424,7 +417,7 @@ TEST(VocarLedgerProperty, NamesSurviveRandomEdits) {
     EXPECT_EQ(p.report(), "ボイス番号変更リスト\r\n新規 0 / 変更 0 / 移動 0 / 欠番 0\r\n");
 
     // The setting off: today's outputs, and the ledger untouched.
-    ASSERT_EQ(run_cli({"vocar", "config", "--home", p.home().string(), "keep_voice_numbers=0"}, p.home().parent_path()).status, 0);
+    ASSERT_EQ(testing::vocar_config(p.home(), p.home().parent_path(), {"keep_voice_numbers=0"}).status, 0);
     ASSERT_EQ(p.run(p.home()).status, 0);
     ASSERT_EQ(p.run(p.reference()).status, 0);
     EXPECT_EQ(p.outputs(p.home()), p.outputs(p.reference()));

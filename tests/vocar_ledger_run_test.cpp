@@ -25,16 +25,8 @@ class VocarLedgerTest : public ::testing::Test {
     return read_file(home() / u8path(u8"ボイス命令埋込済テキスト") / relative);
   }
 
-  CliResult run(const std::vector<std::string>& paths = {"scn"}) {
-    std::vector<std::string> args = {"vocar", "run", "--home", home().string(), "--yes", "--no-progress"};
-    args.insert(args.end(), paths.begin(), paths.end());
-    return run_cli(args, tmp.path());
-  }
-  CliResult config(const std::vector<std::string>& pairs) {
-    std::vector<std::string> args = {"vocar", "config", "--home", home().string()};
-    args.insert(args.end(), pairs.begin(), pairs.end());
-    return run_cli(args, tmp.path());
-  }
+  CliResult run(const std::vector<std::string>& paths = {"scn"}) { return vocar_run(home(), tmp.path(), paths); }
+  CliResult config(const std::vector<std::string>& pairs) { return vocar_config(home(), tmp.path(), pairs); }
 
   TempDir tmp;
 };
@@ -168,7 +160,7 @@ TEST_F(VocarLedgerTest, TheReportStandsWhereverTheStaffListsAreOffAndTheLedgerIs
   // The tool folder inside the dropped folder: its ledger is not a scenario file.
   ASSERT_EQ(run().status, 0);
   fs::rename(home(), tmp / "scn" / "home");
-  const CliResult r = run_cli({"vocar", "run", "--home", (tmp / "scn" / "home").string(), "--yes", "--no-progress", "scn"}, tmp.path());
+  const CliResult r = vocar_run(tmp / "scn" / "home", tmp.path());
   ASSERT_EQ(r.status, 0) << r.err;
   const fs::path moved = tmp / "scn" / "home";
   EXPECT_EQ(read_file(moved / u8path(u8"スタッフ用リスト/ボイス番号変更リスト.txt")),
