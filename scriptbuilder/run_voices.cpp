@@ -39,7 +39,7 @@ std::int64_t decimal(std::string_view digits) {
 }
 
 // The number of a ledger name. Exact when the name is prefix + `middle` +
-// digits, the form today's settings give its file; otherwise the run of
+// digits, the form the run's settings give its file; otherwise the run of
 // digits that ends the name, which is never below the number the name was
 // given with (a middle that ends in digits reads as part of it). -1 when
 // the name ends in no digit.

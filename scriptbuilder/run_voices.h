@@ -4,9 +4,9 @@
 // ledger (voice_ledger.h); every output then takes its lines' names from the
 // result, and the ledger and the change report are written from it.
 //
-// Numbering spaces. Today's counters count per character over the run's
-// files (per character and file with reset_per_file), whatever middle the
-// names have. The ledger keeps that: a space is a voice prefix (characters
+// Numbering spaces. Without the ledger one counter a character numbers the
+// run's files (one a character and file with reset_per_file), whatever
+// middle the names have. The ledger keeps that: a space is a voice prefix (characters
 // sharing a prefix share it, so that two of them never get one name), and
 // with reset_per_file a prefix and a file. A space gives new numbers above
 // the highest it has ever given (retired ones included), never below the
@@ -37,7 +37,7 @@
 // Steps 2 and 3 come before 4 so that a line whose text is unchanged never
 // loses its name to a changed neighbour; a file's lines keep their names
 // before other files' lines may take them. With no ledger every line is new
-// and the numbers are today's.
+// and the numbers are those of a run without the ledger.
 //
 // The ledger speaks of the files by their relative names, so the scenario
 // must be dropped the same way each run. Rows of files outside every list

@@ -28,7 +28,7 @@ struct VoiceLine {
   std::uint32_t text_at = 0;
   std::uint32_t text_size = 0;
   std::string voice_name;
-  // The name's number; 0 for a kept name that is not in the form today's
+  // The name's number; 0 for a kept name that is not in the form the run's
   // settings give (its number is then not tested for width).
   std::int64_t number = 0;
   VoiceChange change = VoiceChange::added;

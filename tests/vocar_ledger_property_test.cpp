@@ -416,7 +416,7 @@ TEST(VocarLedgerProperty, NamesSurviveRandomEdits) {
     EXPECT_EQ(read_file(p.home() / u8path(u8"ボイス番号台帳.txt")), ledger);
     EXPECT_EQ(p.report(), "ボイス番号変更リスト\r\n新規 0 / 変更 0 / 移動 0 / 欠番 0\r\n");
 
-    // The setting off: today's outputs, and the ledger untouched.
+    // The setting off: the outputs of a run that never had the ledger, which stays untouched.
     ASSERT_EQ(testing::vocar_config(p.home(), p.home().parent_path(), {"keep_voice_numbers=0"}).status, 0);
     ASSERT_EQ(p.run(p.home()).status, 0);
     ASSERT_EQ(p.run(p.reference()).status, 0);
