@@ -32,6 +32,8 @@ done
 ledger="$work/ledger/ボイス番号台帳.txt"
 
 run_vocar() { "$lumeno" vocar run --home "$1" --yes --no-progress "$work/scenario" >/dev/null; }
+# Both homes hold an earlier run's outputs, which every timed run removes.
+run_vocar "$work/plain"
 run_vocar "$work/ledger"
 cp "$ledger" "$work/first-ledger.txt"
 

@@ -68,13 +68,6 @@ struct LineRef {
 
 constexpr std::uint32_t kNoFile = 0xFFFFFFFFu;
 
-struct Space {
-  std::string_view prefix;
-  std::int64_t highest = -1;
-  std::vector<LineRef> lines;       // in run order
-  std::vector<std::uint32_t> rows;  // its rows in use within the run's scope, by file and line
-};
-
 // One file's part of a space: its lines, its rows in use, and the hunks
 // between the pairs of the alignment (indices into `rows` and `lines`).
 struct FilePart {
@@ -85,6 +78,15 @@ struct FilePart {
     std::uint32_t rows_begin, rows_end, lines_begin, lines_end;
   };
   std::vector<Hunk> hunks;
+};
+
+struct Space {
+  std::string_view prefix;
+  std::int64_t highest = -1;
+  std::vector<LineRef> lines;       // in run order
+  std::vector<std::uint32_t> rows;  // its rows in use within the run's scope, by file and line
+  std::vector<FilePart> parts;      // by file, in run order
+  std::vector<LineRef> loose;       // the lines steps 1 and 2 left, in run order
 };
 
 class Namer {
@@ -104,8 +106,21 @@ class Namer {
     gather_rows();
     if (Result<bool> lines = gather_lines(); !lines) return lines;
     note_names_if_prefixes_nest();
+    // Steps 1 and 2 file by file, so that a file's lines and rows are at
+    // hand for all its spaces at once; the rest space by space, over what
+    // they left.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> order;  // run position, space
+    for (std::size_t k = 0; k < spaces_.size(); ++k) {
+      split_into_parts(spaces_[k]);
+      for (const FilePart& part : spaces_[k].parts) order.emplace_back(part.file, static_cast<std::uint32_t>(k));
+    }
+    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::size_t> next_part(spaces_.size(), 0);
+    for (const auto& [file, k] : order) align_part(spaces_[k], spaces_[k].parts[next_part[k]++]);
     for (Space& space : spaces_) {
-      if (Result<bool> named = name_space(space); !named) return named;
+      move_lines(space);
+      change_lines(space);
+      if (Result<bool> added = add_lines(space); !added) return added;
     }
     for (std::size_t r = 0; r < rows.size(); ++r) {
       if (in_space_[r] && !row_taken_[r]) {
@@ -257,82 +272,88 @@ class Namer {
     if (change == VoiceChange::moved) ++out_.counts.moved;
   }
 
-  // The space's lines and rows, file by file: steps 1 and 2.
-  std::vector<FilePart> align_files(Space& space) {
+  // The space's rows in file and line order, and its parts, one a file.
+  void split_into_parts(Space& space) {
     const std::vector<LedgerRow>& rows = out_.previous.rows;
     auto by_place = [&](std::uint32_t a, std::uint32_t b) {
       if (row_file_[a] != row_file_[b]) return row_file_[a] < row_file_[b];
       return rows[a].line != rows[b].line ? rows[a].line < rows[b].line : a < b;
     };
     if (!std::is_sorted(space.rows.begin(), space.rows.end(), by_place)) std::sort(space.rows.begin(), space.rows.end(), by_place);
-
-    std::vector<FilePart> parts;
     for (const LineRef& ref : space.lines) {
-      if (parts.empty() || parts.back().file != ref.file) parts.push_back({ref.file, {}, {}, {}});
-      parts.back().lines.push_back(ref.index);
+      if (space.parts.empty() || space.parts.back().file != ref.file) space.parts.push_back({ref.file, {}, {}, {}});
+      space.parts.back().lines.push_back(ref.index);
     }
-    std::vector<std::uint32_t> a;
-    std::vector<std::uint32_t> b;
-    for (FilePart& part : parts) {
+    for (FilePart& part : space.parts) {
       // The file's rows: a run of the space's rows, which go by file.
       const std::uint32_t file = run_file_ids_[part.file];
       const auto first = std::partition_point(space.rows.begin(), space.rows.end(),
                                               [&](std::uint32_t r) { return row_file_[r] < file; });
       const auto last = std::partition_point(first, space.rows.end(), [&](std::uint32_t r) { return row_file_[r] == file; });
       part.rows.assign(first, last);
-      const auto row_count = static_cast<std::uint32_t>(part.rows.size());
-      const auto line_count = static_cast<std::uint32_t>(part.lines.size());
-      auto same = [&](std::uint32_t i, std::uint32_t j) { return rows[part.rows[i]].text == text_of(part.file, part.lines[j]); };
+    }
+  }
 
-      // The common head and tail are compared as they are; only what lies
-      // between goes through the alignment.
-      std::uint32_t head = 0;
-      while (head < row_count && head < line_count && same(head, head)) ++head;
-      std::uint32_t tail = 0;
-      while (tail < row_count - head && tail < line_count - head && same(row_count - 1 - tail, line_count - 1 - tail)) ++tail;
-      std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;
-      for (std::uint32_t k = 0; k < head; ++k) pairs.emplace_back(k, k);
-      a.clear();
-      b.clear();
-      for (std::uint32_t i = head; i < row_count - tail; ++i) a.push_back(text_id(rows[part.rows[i]].text));
-      for (std::uint32_t j = head; j < line_count - tail; ++j) b.push_back(text_id(text_of(part.file, part.lines[j])));
-      if (!a.empty() && !b.empty()) {
-        for (const auto& [i, j] : align_lines(a, b)) pairs.emplace_back(head + i, head + j);
-      }
-      for (std::uint32_t k = tail; k > 0; --k) pairs.emplace_back(row_count - k, line_count - k);
+  // Steps 1 and 2 for one file of a space; the lines they leave go to the
+  // space's loose ones.
+  void align_part(Space& space, FilePart& part) {
+    const std::vector<LedgerRow>& rows = out_.previous.rows;
+    const auto row_count = static_cast<std::uint32_t>(part.rows.size());
+    const auto line_count = static_cast<std::uint32_t>(part.lines.size());
+    auto same = [&](std::uint32_t i, std::uint32_t j) { return rows[part.rows[i]].text == text_of(part.file, part.lines[j]); };
 
-      std::uint32_t row_at = 0;
-      std::uint32_t line_at_ = 0;
-      for (const auto& [i, j] : pairs) {
-        keep(line_at(part.file, part.lines[j]), part.rows[i], VoiceChange::kept);
-        if (i > row_at || j > line_at_) part.hunks.push_back({row_at, i, line_at_, j});
-        row_at = i + 1;
-        line_at_ = j + 1;
-      }
-      if (row_at < row_count || line_at_ < line_count) part.hunks.push_back({row_at, row_count, line_at_, line_count});
-      if (a.empty() || b.empty()) continue;
+    // The common head and tail are compared as they are; only what lies
+    // between goes through the alignment.
+    std::uint32_t head = 0;
+    while (head < row_count && head < line_count && same(head, head)) ++head;
+    std::uint32_t tail = 0;
+    while (tail < row_count - head && tail < line_count - head && same(row_count - 1 - tail, line_count - 1 - tail)) ++tail;
+    pairs_.clear();
+    for (std::uint32_t k = 0; k < head; ++k) pairs_.emplace_back(k, k);
+    middle_rows_.clear();
+    middle_lines_.clear();
+    for (std::uint32_t i = head; i < row_count - tail; ++i) middle_rows_.push_back(text_id(rows[part.rows[i]].text));
+    for (std::uint32_t j = head; j < line_count - tail; ++j) middle_lines_.push_back(text_id(text_of(part.file, part.lines[j])));
+    if (!middle_rows_.empty() && !middle_lines_.empty()) {
+      for (const auto& [i, j] : align_lines(middle_rows_, middle_lines_)) pairs_.emplace_back(head + i, head + j);
+    }
+    for (std::uint32_t k = tail; k > 0; --k) pairs_.emplace_back(row_count - k, line_count - k);
 
-      // Equal texts the alignment left apart, in order.
+    std::uint32_t row_at = 0;
+    std::uint32_t line_at_ = 0;
+    for (const auto& [i, j] : pairs_) {
+      keep(line_at(part.file, part.lines[j]), part.rows[i], VoiceChange::kept);
+      if (i > row_at || j > line_at_) part.hunks.push_back({row_at, i, line_at_, j});
+      row_at = i + 1;
+      line_at_ = j + 1;
+    }
+    if (row_at < row_count || line_at_ < line_count) part.hunks.push_back({row_at, row_count, line_at_, line_count});
+
+    // Equal texts the alignment left apart, in order.
+    if (!middle_rows_.empty() && !middle_lines_.empty()) {
       std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> free_rows;
-      for (std::size_t i = a.size(); i-- > 0;) {
+      for (std::size_t i = middle_rows_.size(); i-- > 0;) {
         const std::uint32_t r = part.rows[head + i];
-        if (!row_taken_[r]) free_rows[a[i]].push_back(r);
+        if (!row_taken_[r]) free_rows[middle_rows_[i]].push_back(r);
       }
-      for (std::size_t j = 0; j < b.size(); ++j) {
+      for (std::size_t j = 0; j < middle_lines_.size(); ++j) {
         VoiceLine& line = line_at(part.file, part.lines[head + j]);
         if (line.row >= 0) continue;
-        auto it = free_rows.find(b[j]);
+        auto it = free_rows.find(middle_lines_[j]);
         if (it == free_rows.end() || it->second.empty()) continue;
         keep(line, it->second.back(), VoiceChange::kept);
         it->second.pop_back();
       }
     }
-    return parts;
+    for (std::uint32_t j = head; j < line_count - tail; ++j) {
+      if (line_at(part.file, part.lines[j]).row < 0) space.loose.push_back({part.file, part.lines[j]});
+    }
   }
 
   // Step 3: lines that take the name of an equal row of another file, the
   // rows in the ledger's order of files and lines.
-  void move_lines(const Space& space, const std::vector<FilePart>& parts) {
+  void move_lines(const Space& space) {
+    if (space.loose.empty()) return;
     const std::vector<LedgerRow>& rows = out_.previous.rows;
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> free_rows;
     for (std::size_t i = space.rows.size(); i-- > 0;) {
@@ -340,24 +361,21 @@ class Namer {
       if (!row_taken_[r]) free_rows[text_id(rows[r].text)].push_back(r);
     }
     if (free_rows.empty()) return;
-    for (const FilePart& part : parts) {
-      for (std::uint32_t j : part.lines) {
-        VoiceLine& line = line_at(part.file, j);
-        if (line.row >= 0) continue;
-        auto it = free_rows.find(text_id(text_of(part.file, j)));
-        if (it == free_rows.end()) continue;
-        // A name the file holds already (a row of another state or prefix,
-        // left by settings that changed) cannot come in twice.
-        std::unordered_set<std::string_view>& names = names_in_file(run_file_ids_[part.file]);
-        std::vector<std::uint32_t>& candidates = it->second;
-        for (std::size_t c = candidates.size(); c-- > 0;) {
-          const std::string_view name = rows[candidates[c]].voice_name;
-          if (names.contains(name)) continue;
-          keep(line, candidates[c], VoiceChange::moved);
-          names.insert(name);
-          candidates.erase(candidates.begin() + static_cast<long>(c));
-          break;
-        }
+    for (const LineRef& ref : space.loose) {
+      VoiceLine& line = line_at(ref.file, ref.index);
+      auto it = free_rows.find(text_id(text_of(ref.file, ref.index)));
+      if (line.row >= 0 || it == free_rows.end()) continue;
+      // A name the file holds already (a row of another state or prefix,
+      // left by settings that changed) cannot come in twice.
+      std::unordered_set<std::string_view>& names = names_in_file(run_file_ids_[ref.file]);
+      std::vector<std::uint32_t>& candidates = it->second;
+      for (std::size_t c = candidates.size(); c-- > 0;) {
+        const std::string_view name = rows[candidates[c]].voice_name;
+        if (names.contains(name)) continue;
+        keep(line, candidates[c], VoiceChange::moved);
+        names.insert(name);
+        candidates.erase(candidates.begin() + static_cast<long>(c));
+        break;
       }
     }
   }
@@ -371,10 +389,10 @@ class Namer {
   }
 
   // Step 4: the lines that stand one for one in the place of rows.
-  void change_lines(const std::vector<FilePart>& parts) {
+  void change_lines(const Space& space) {
     std::vector<std::uint32_t> free_rows;
     std::vector<std::uint32_t> free_lines;
-    for (const FilePart& part : parts) {
+    for (const FilePart& part : space.parts) {
       for (const FilePart::Hunk& hunk : part.hunks) {
         free_rows.clear();
         free_lines.clear();
@@ -393,43 +411,33 @@ class Namer {
   }
 
   // Step 5: a new number for every line left.
-  Result<bool> add_lines(Space& space, const std::vector<FilePart>& parts) {
-    for (const FilePart& part : parts) {
-      const VoiceFileName& name = out_.names[part.file];
-      bool prepared = false;
-      for (std::uint32_t j : part.lines) {
-        VoiceLine& line = line_at(part.file, j);
-        if (line.row >= 0) continue;
-        if (!prepared) {
-          formatter_.prepare_file(name.full_name, false);
-          prepared = true;
-        }
-        const std::string_view in_file = reset_ ? std::string_view(name.relative_name) : std::string_view();
-        std::int64_t number = space.highest;
-        do {
-          ++number;
-          line.voice_name = formatter_.format_voice_name(line.character, number);
-        } while (check_taken_ && taken_.count({in_file, line.voice_name}) != 0);
-        if (!fits_ledger_field(line.voice_name)) {
-          return Error{format("%s: タブや改行を含むボイス名はボイス番号台帳に書けません。", line.voice_name.c_str())};
-        }
-        space.highest = number;
-        line.number = number;
-        line.change = VoiceChange::added;
-        // The line's storage stays where it is from here on.
-        if (check_taken_) taken_.insert({in_file, line.voice_name});
-        ++out_.counts.added;
+  Result<bool> add_lines(Space& space) {
+    std::uint32_t prepared = kNoFile;
+    for (const LineRef& ref : space.loose) {
+      VoiceLine& line = line_at(ref.file, ref.index);
+      if (line.row >= 0) continue;
+      const VoiceFileName& name = out_.names[ref.file];
+      if (prepared != ref.file) {
+        formatter_.prepare_file(name.full_name, false);
+        prepared = ref.file;
       }
+      const std::string_view in_file = reset_ ? std::string_view(name.relative_name) : std::string_view();
+      std::int64_t number = space.highest;
+      do {
+        ++number;
+        line.voice_name = formatter_.format_voice_name(line.character, number);
+      } while (check_taken_ && taken_.count({in_file, line.voice_name}) != 0);
+      if (!fits_ledger_field(line.voice_name)) {
+        return Error{format("%s: タブや改行を含むボイス名はボイス番号台帳に書けません。", line.voice_name.c_str())};
+      }
+      space.highest = number;
+      line.number = number;
+      line.change = VoiceChange::added;
+      // The line's storage stays where it is from here on.
+      if (check_taken_) taken_.insert({in_file, line.voice_name});
+      ++out_.counts.added;
     }
     return true;
-  }
-
-  Result<bool> name_space(Space& space) {
-    ids_.clear();
-    const std::vector<FilePart> parts = align_files(space);
-    move_lines(space, parts);
-    change_lines(parts);
-    return add_lines(space, parts);
   }
 
   RunVoices& out_;
@@ -451,7 +459,10 @@ class Namer {
   std::vector<std::pair<std::string_view, std::uint32_t>> recent_spaces_;  // of recent_file_
   bool check_taken_ = false;
   std::unordered_set<TextPair, TextPairHash> taken_;  // (file with reset_per_file, else nothing; name)
-  std::unordered_map<std::string_view, std::uint32_t> ids_;  // the texts of the space being named
+  std::unordered_map<std::string_view, std::uint32_t> ids_;  // texts as numbers, equal texts equal numbers
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;  // the part being aligned: its pairs
+  std::vector<std::uint32_t> middle_rows_;                     // ... and the text numbers between head and tail
+  std::vector<std::uint32_t> middle_lines_;
   std::vector<bool> row_taken_;
   std::vector<bool> in_space_;  // in use and in the run's scope
 };
@@ -519,8 +530,7 @@ std::string ledger_text(const RunVoices& voices, const CharacterTable& table) {
     if (voices.retired_now[r]) row.in_use = false;
     rows.push_back(row);
   }
-  sort_ledger_rows(rows);
-  return format_ledger(rows);
+  return format_ledger(rows, ledger_order(rows));
 }
 
 }  // namespace lumeno::scriptbuilder

@@ -143,9 +143,9 @@ class VoiceLedgerRun {
   VoiceLedgerRun& operator=(const VoiceLedgerRun&) = delete;
 
   // First of all: refuses a run in which two files share one relative name
-  // (the ledger knows a file by its name), reads the ledger of the tool
-  // folder (none is an empty ledger) and starts reading its rows. False
-  // when the run must stop (its message shown).
+  // (the ledger knows a file by its name), and starts reading the ledger of
+  // the tool folder (none is an empty ledger). False when the run must stop
+  // (its message shown).
   bool start();
   // Reads every file of the run once and finds its dialogue lines, then
   // waits for the ledger's rows. False when the run must stop (messages
@@ -165,7 +165,13 @@ class VoiceLedgerRun {
 
  private:
   RunContext& ctx_;
-  std::unique_ptr<Background<Result<Ledger>>> parsing_;
+  // The ledger as read on its thread: the reader's message when it could
+  // not be read, else what it holds or why it is refused.
+  struct LedgerRead {
+    std::string_view read_failure;
+    Result<Ledger> ledger = Ledger{};
+  };
+  std::unique_ptr<Background<LedgerRead>> reading_;
   std::vector<FileVoices> files_;
   std::vector<VoiceFileName> names_;
   std::optional<Ledger> previous_;

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "scriptbuilder/scanner.h"
 #include "shell/sjis.h"
 
 namespace lumeno::scriptbuilder {
@@ -131,7 +132,8 @@ Result<Ledger> parse_ledger(std::string bytes) {
   ledger.bytes = std::make_unique<const std::string>(std::move(bytes));
   const std::string_view text = *ledger.bytes;
   const auto* data = reinterpret_cast<const unsigned char*>(text.data());
-  ledger.rows.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+  // Rows of our ledgers take well over 64 bytes.
+  ledger.rows.reserve(text.size() / 64 + 1);
   std::vector<std::size_t> line_of;  // by row: its line in the file
   line_of.reserve(ledger.rows.capacity());
   std::size_t line = 1;
@@ -170,7 +172,7 @@ void append_ledger_text(std::string& out, std::string_view line) {
 
 bool fits_ledger_field(std::string_view text) { return text.find_first_of("\t\r\n") == std::string_view::npos; }
 
-std::string format_ledger(std::span<const LedgerRow> rows) {
+std::string format_ledger(std::span<const LedgerRow> rows, std::span<const std::uint32_t> order) {
   std::size_t size = kLedgerHeader.size() + 2;
   for (const LedgerRow& row : rows) {
     size += row.voice_name.size() + row.voice_prefix.size() + row.file.size() + row.text.size() + 32;
@@ -179,26 +181,18 @@ std::string format_ledger(std::span<const LedgerRow> rows) {
   out.reserve(size);
   out += kLedgerHeader;
   out += "\r\n";
-  for (const LedgerRow& row : rows) {
+  const std::size_t count = order.empty() ? rows.size() : order.size();
+  for (std::size_t k = 0; k < count; ++k) {
+    const LedgerRow& row = rows[order.empty() ? k : order[k]];
     char line[16];
     const auto end = std::to_chars(line, line + sizeof line, row.line).ptr;
-    out += row.voice_name;
-    out += '\t';
-    out += row.voice_prefix;
-    out += '\t';
-    out += row.in_use ? kStateInUse : kStateRetired;
-    out += '\t';
-    out += row.file;
-    out += '\t';
-    out.append(line, static_cast<std::size_t>(end - line));
-    out += '\t';
-    out += row.text;
-    out += "\r\n";
+    append_parts(out, {row.voice_name, "\t", row.voice_prefix, "\t", row.in_use ? kStateInUse : kStateRetired, "\t", row.file, "\t",
+                       std::string_view(line, static_cast<std::size_t>(end - line)), "\t", row.text, "\r\n"});
   }
   return out;
 }
 
-void sort_ledger_rows(std::vector<LedgerRow>& rows) {
+std::vector<std::uint32_t> ledger_order(std::span<const LedgerRow> rows) {
   // The files are ranked once: most rows share their file with many others.
   std::unordered_map<std::string_view, std::uint32_t> rank;
   for (std::size_t k = 0; k < rows.size(); ++k) {
@@ -234,9 +228,15 @@ void sort_ledger_rows(std::vector<LedgerRow>& rows) {
   } else {
     std::sort(keys.begin(), keys.end(), before);
   }
+  std::vector<std::uint32_t> order(keys.size());
+  for (std::size_t k = 0; k < keys.size(); ++k) order[k] = keys[k].second;
+  return order;
+}
+
+void sort_ledger_rows(std::vector<LedgerRow>& rows) {
   std::vector<LedgerRow> sorted;
   sorted.reserve(rows.size());
-  for (const auto& key : keys) sorted.push_back(rows[key.second]);
+  for (std::uint32_t r : ledger_order(rows)) sorted.push_back(rows[r]);
   rows = std::move(sorted);
 }
 

@@ -55,12 +55,14 @@ struct Ledger {
 // Line ends may be CR LF, CR or LF; empty lines are skipped.
 Result<Ledger> parse_ledger(std::string bytes);
 
-// The ledger text: the header and the rows in the order given. The texts
-// must be in the ledger's form (append_ledger_text): no CR or LF.
-std::string format_ledger(std::span<const LedgerRow> rows);
+// The ledger text: the header and the rows, in `order` (indices into
+// `rows`) or, without it, as they come. The texts must be in the ledger's
+// form (append_ledger_text): no CR or LF.
+std::string format_ledger(std::span<const LedgerRow> rows, std::span<const std::uint32_t> order = {});
 
-// Puts rows in the ledger's order: by file (ASCII letters folded, then as
+// The ledger's order of rows: by file (ASCII letters folded, then as
 // written), line number, rows in use first, voice name.
+std::vector<std::uint32_t> ledger_order(std::span<const LedgerRow> rows);
 void sort_ledger_rows(std::vector<LedgerRow>& rows);
 
 // The source line in the form the ledger holds: CR and LF bytes as "?".

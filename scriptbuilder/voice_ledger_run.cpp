@@ -138,7 +138,7 @@ VoiceLedgerRun::VoiceLedgerRun(RunContext& ctx) : ctx_(ctx) {}
 // The threads go first: they read what the rest holds.
 VoiceLedgerRun::~VoiceLedgerRun() {
   ledger_text_.reset();
-  parsing_.reset();
+  reading_.reset();
 }
 
 bool VoiceLedgerRun::start() {
@@ -157,13 +157,12 @@ bool VoiceLedgerRun::start() {
     previous_.emplace();
     return true;
   }
-  FileBuffer buffer;
-  if (read_whole_file(ctx_.fs, host, buffer, path, true) != kReadOk) {
-    host.message("ボイス番号台帳.txt を読み込めませんでした。");
-    return false;
-  }
-  parsing_ = std::make_unique<Background<Result<Ledger>>>(
-      [bytes = std::move(buffer.data)]() mutable { return parse_ledger(std::move(bytes)); });
+  reading_ = std::make_unique<Background<LedgerRead>>([&files = ctx_.fs, path] {
+    std::string bytes;
+    const ReadStatus status = files.read(path, bytes);
+    if (status != ReadStatus::ok) return LedgerRead{read_failure_message(status), Ledger{}};
+    return LedgerRead{{}, parse_ledger(std::move(bytes))};
+  });
   return true;
 }
 
@@ -181,15 +180,20 @@ bool VoiceLedgerRun::scan(BuilderRun& run) {
     names_.push_back({file.relative_name, file.full_name});
     host.progress_set_file_text(file.relative_name);
   }
-  if (parsing_) {
-    std::optional<Result<Ledger>> parsed = parsing_->get();
-    parsing_.reset();
-    if (!parsed) throw std::bad_alloc();
-    if (!*parsed) {
-      host.message(parsed->error());
+  if (reading_) {
+    std::optional<LedgerRead> read = reading_->get();
+    reading_.reset();
+    if (!read) throw std::bad_alloc();
+    if (!read->read_failure.empty()) {
+      host.message(read->read_failure);
+      host.message("ボイス番号台帳.txt を読み込めませんでした。");
       return false;
     }
-    previous_.emplace(std::move(**parsed));
+    if (!read->ledger) {
+      host.message(read->ledger.error());
+      return false;
+    }
+    previous_.emplace(std::move(*read->ledger));
   }
   return !run.cancelled();
 }
