@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "scriptbuilder/run_order.h"
+#include "scriptbuilder/run_voices.h"
 #include "shell/dialogue_marks.h"
 #include "shell/files.h"
 #include "shell/names.h"
@@ -15,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kOwnNames[] = {kCharacterFile, kScriptFolder, kStaffListFolder, kVoiceTextFolder};
+constexpr std::string_view kOwnNames[] = {kCharacterFile, kScriptFolder, kStaffListFolder, kVoiceTextFolder, kLedgerFile};
 
 const ToolInfo kTool{
     .key = "vocar",
@@ -44,6 +45,7 @@ class VocarRun final : public ToolRun {
 
   DialogueMarks marks_;
   bool overflow_ = false;
+  std::string ledger_line_;  // the completion message's line when the ledger keeps the numbers
 };
 
 bool VocarRun::prepare_run(AppState& app, std::string& why) {
@@ -81,24 +83,36 @@ int VocarRun::run_files(RunContext& ctx) {
 int VocarRun::run_phases(RunContext& ctx) {
   Host& host = ctx.host;
   host.progress_set_range(1024);
+  const BuilderSettings settings = read_builder_settings(ctx.app.settings);
+  ledger_line_.clear();
+  std::optional<VoiceLedgerRun> ledger;
+  if (settings.keep_voice_numbers && !ledger.emplace(ctx).start()) return -1;
   // The three output folders of the tool folder go first, whichever outputs
   // are on, while the phases read and convert: the writer removes them
   // before it writes anything. Only real folders: a link of the same name is
   // left alone, and so is whatever it points to. A folder that cannot be
-  // emptied stops the run, so no output mixes with an earlier run's.
+  // emptied stops the run, so no output mixes with an earlier run's. With
+  // the ledger, not before it has been read whole.
   WriteBehind writes(ctx.fs);
-  for (std::string_view folder : {kScriptFolder, kStaffListFolder, kVoiceTextFolder}) {
-    writes.submit_folder_removal(ctx.app.home_path(folder));
-  }
+  auto remove_old_outputs = [&] {
+    for (std::string_view folder : {kScriptFolder, kStaffListFolder, kVoiceTextFolder}) {
+      writes.submit_folder_removal(ctx.app.home_path(folder));
+    }
+  };
+  if (!ledger) remove_old_outputs();
   // A failed load ends the run: going on would report success over it.
   const std::optional<CharacterTable> characters = load_character_definitions(ctx.app, ctx.fs, host);
   if (!characters) return -1;
   ctx.order = builder_run_order(ctx.files);
 
-  const BuilderSettings settings = read_builder_settings(ctx.app.settings);
   const DialogueMatcher matcher(*characters, marks_);
   VoiceNumbering voices(*characters, settings);
   BuilderRun run{ctx, settings, *characters, matcher, voices, writes};
+  if (ledger) {
+    if (!ledger->scan(run)) return -1;
+    remove_old_outputs();
+    if (!ledger->name(run)) return -1;
+  }
 
   auto enabled = [&](const Phase& phase) { return ctx.app.settings.get_int(phase.setting_slot) == 1; };
   int total = 0;
@@ -116,7 +130,11 @@ int VocarRun::run_phases(RunContext& ctx) {
     host.pause_ms(20);
   }
   overflow_ = voices.overflow;
-  return ctx.cancelled() ? -1 : 0;
+  if (!ledger) return ctx.cancelled() ? -1 : 0;
+  // The ledger is replaced last; from then on the run has done its work.
+  if (ledger->finish(run) != 0) return -1;
+  ledger_line_ = voice_counts_line(ledger->voices().counts);
+  return 0;
 }
 
 void VocarRun::show_completion(RunContext& ctx, int) {
@@ -124,7 +142,9 @@ void VocarRun::show_completion(RunContext& ctx, int) {
     overflow_ = false;
     ctx.host.message(kMsgVoiceOverflow);
   }
-  ctx.host.completion(ctx.app.texts[kUiCompletion], ctx.app.tool.caption);
+  std::string text = ctx.app.texts[kUiCompletion];
+  if (!ledger_line_.empty()) text += "\n" + ledger_line_;
+  ctx.host.completion(text, ctx.app.tool.caption);
 }
 
 }  // namespace

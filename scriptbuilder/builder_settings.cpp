@@ -25,6 +25,7 @@ const SettingDef kDefs[] = {
     flag("script_frame_dialogue", kScriptFrameDialogue, 1, "台本のセリフ部分を枠で囲む"),
     flag("script_strip_commands", kScriptStripCommands, 1, "台本では \\ 命令 は消去する"),
     flag("reset_per_file", kResetPerFile, 0, "ファイル毎に番号を初期化する"),
+    flag("keep_voice_numbers", kKeepVoiceNumbers, 0, "ボイス番号を台帳で固定する"),
     flag("script_all_characters", kScriptAllCharacters, 1, "全キャラ一括台本も一緒に出力する"),
     flag("keep_dialogue_on_page", kKeepDialogueOnPage, 1, "セリフの途中でページをまたがない"),
     flag("second_string_from_file_name", kSecondStringFromFileName, 0,
@@ -64,6 +65,7 @@ BuilderSettings read_builder_settings(const Settings& settings) {
   s.script_frame_dialogue = on(kScriptFrameDialogue);
   s.script_strip_commands = on(kScriptStripCommands);
   s.reset_per_file = on(kResetPerFile);
+  s.keep_voice_numbers = on(kKeepVoiceNumbers);
   s.script_all_characters = on(kScriptAllCharacters);
   s.keep_dialogue_on_page = on(kKeepDialogueOnPage);
   s.second_string_from_file_name = on(kSecondStringFromFileName);

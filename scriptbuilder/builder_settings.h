@@ -66,6 +66,7 @@ struct BuilderSettings {
   bool script_frame_dialogue = true;
   bool script_strip_commands = true;
   bool reset_per_file = false;
+  bool keep_voice_numbers = false;  // numbers kept across edits by the voice ledger
   bool script_all_characters = true;
   bool keep_dialogue_on_page = true;
   bool second_string_from_file_name = false;

@@ -210,9 +210,33 @@ void VoiceNumbering::reset_voice_counters() {
   for (std::size_t c = 0; c < counters_.size(); ++c) counters_[c] = table_.characters[c].voiced() ? start_value_ : -1;
 }
 
-void VoiceNumbering::prepare_file(std::string_view file_name, bool reset_counters) {
+void VoiceNumbering::prepare_file(std::string_view file_name, bool reset_counters, std::size_t run_position) {
   if (reset_counters) reset_voice_counters();
   if (middle_from_file_) name_middle_ = name_middle_from_file(file_name);
+  if (run_voices_ == nullptr) return;
+  for (std::int32_t c : speakers_) next_line_[static_cast<std::size_t>(c)] = -1;
+  speakers_.clear();
+  file_voices_ = run_position < run_voices_->size() ? &(*run_voices_)[run_position] : nullptr;
+  if (file_voices_ == nullptr) return;
+  next_line_.resize(counters_.size(), -1);
+  // From the last line up, so that each speaker ends at its first.
+  const std::vector<VoiceLine>& lines = file_voices_->lines;
+  for (std::size_t k = lines.size(); k-- > 0;) {
+    const auto c = static_cast<std::size_t>(lines[k].character);
+    if (next_line_[c] < 0) speakers_.push_back(lines[k].character);
+    next_line_[c] = static_cast<std::int32_t>(k);
+  }
+}
+
+Voice VoiceNumbering::next_kept_voice(int character) {
+  // A pass finds the lines the numbering found, in the same order; a file
+  // that changed in between may hold more, which then go without a voice.
+  if (file_voices_ == nullptr || static_cast<std::size_t>(character) >= next_line_.size()) return {};
+  std::int32_t& next = next_line_[static_cast<std::size_t>(character)];
+  if (next < 0) return {};
+  const VoiceLine& line = file_voices_->lines[static_cast<std::size_t>(next)];
+  next = line.next_of_speaker;
+  return {line.number, {line.voice_name, {}, {}}};
 }
 
 namespace {

@@ -6,6 +6,8 @@
 // comments and commands make a line not dialogue.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -17,6 +19,7 @@
 
 #include "scriptbuilder/builder_settings.h"
 #include "scriptbuilder/characters.h"
+#include "scriptbuilder/voice_lines.h"
 #include "shell/dialogue_marks.h"
 #include "shell/sjis.h"
 
@@ -101,6 +104,35 @@ inline std::size_t find_line_end(std::string_view text, std::size_t pos) {
   return find_char_of<'\r', '\n'>(reinterpret_cast<const unsigned char*>(text.data()), pos, text.size());
 }
 
+// The line scan every output shares: calls f(line, begin, match, end) for
+// every line of dialogue of `text`, in order, with its line number (from 1),
+// where it begins, who speaks it, and where it ends: its first CR or LF
+// after the name, or the size of the text. CR LF, a lone CR and a lone LF
+// each end a line.
+template <class F>
+void for_each_dialogue_line(std::string_view text, const DialogueMatcher& matcher, F&& f) {
+  const char* data = text.data();
+  const std::size_t n = text.size();
+  std::uint32_t line = 1;
+  std::size_t i = 0;  // a line start
+  while (i < n) {
+    std::size_t end = i;  // the line's end: its first CR or LF, or n
+    if (data[i] != '\r' && data[i] != '\n') {
+      const std::optional<DialogueMatch> match = matcher.match(text, i);
+      if (!match) {
+        end = find_line_end(text, i);
+      } else {
+        end = find_line_end(text, i + std::min(match->name_length, n - i));
+        f(line, i, *match, end);
+      }
+    }
+    if (end >= n) break;
+    end += (data[end] == '\r' && end + 1 < n && data[end + 1] == '\n') ? 2 : 1;
+    i = end;
+    ++line;
+  }
+}
+
 // Appends every part in one step.
 inline void append_parts(std::string& out, std::initializer_list<std::string_view> parts) {
   std::size_t total = 0;
@@ -120,7 +152,17 @@ std::size_t line_break_length(std::string_view text, std::size_t pos);
 // "_" + the file's base name (no folder, no extension), ASCII letters upper-cased, + "_".
 std::string name_middle_from_file(std::string_view file_name);
 
-// Voice numbers: one counter a character, and the voice names built from them.
+// A line's voice: its number and its name, written as its parts one after
+// the other (a name the run's voice names give comes whole in the first).
+struct Voice {
+  std::int64_t number = -1;  // -1: the line gets no voice
+  std::array<std::string_view, 3> name;  // voice prefix, name middle, digits
+  explicit operator bool() const { return number >= 0; }
+};
+
+// Voice numbers: one counter a character, and the voice names built from
+// them; or, once `use_run_voices` is called, the names the voice ledger gave
+// the run's lines (the counters then only count).
 class VoiceNumbering {
  public:
   VoiceNumbering(const CharacterTable& table, const BuilderSettings& settings);
@@ -131,11 +173,32 @@ class VoiceNumbering {
   // At the start of every file of a pass: the counters start again when
   // `reset_counters` (the passes that number lines, with reset_per_file on),
   // and the middle of the voice names comes from the file's name when
-  // second_string_from_file_name is on.
-  void prepare_file(std::string_view file_name, bool reset_counters);
+  // second_string_from_file_name is on. With the run's voice names, the
+  // file's position in the run order tells whose names the lines take.
+  void prepare_file(std::string_view file_name, bool reset_counters, std::size_t run_position);
+  void prepare_file(std::string_view file_name, bool reset_counters) {
+    prepare_file(file_name, reset_counters, static_cast<std::size_t>(-1));
+  }
 
-  // The character's next number, which is then used up; -1 for a character
-  // without voice prefix (its lines get no number).
+  // From here on the lines take their names from `files` (by position in
+  // the run order), which must outlive this numbering and its copies.
+  void use_run_voices(const std::vector<FileVoices>* files) { run_voices_ = files; }
+  bool uses_run_voices() const { return run_voices_ != nullptr; }
+
+  // The character's next voice, which is then used up; none for a character
+  // without voice prefix. A counted number is written into `digits`. With
+  // the run's voice names: the name of the character's next line in the file.
+  Voice take_voice(int character, char (&digits)[32]) {
+    std::int64_t& counter = counters_[static_cast<std::size_t>(character)];
+    if (counter < 0) return {};
+    if (run_voices_ != nullptr) {
+      ++counter;
+      return next_kept_voice(character);
+    }
+    const std::int64_t number = counter++;
+    return {number, {voice_prefix(character), name_middle_, format_number(number, digits)}};
+  }
+  // The number alone, from the counter.
   std::int64_t take_voice_number(int character) {
     std::int64_t& counter = counters_[static_cast<std::size_t>(character)];
     return counter < 0 ? -1 : counter++;
@@ -165,12 +228,20 @@ class VoiceNumbering {
   bool overflow = false;
 
  private:
+  Voice next_kept_voice(int character);
+
   const CharacterTable& table_;
   bool middle_from_file_;
   std::int64_t start_value_ = 0;
   int digits_ = 0;
   std::string name_middle_;
   std::vector<std::int64_t> counters_;
+  // With the run's voice names: the file being numbered, and by character
+  // its next line there (-1 for none); `speakers_` lists the characters set.
+  const std::vector<FileVoices>* run_voices_ = nullptr;
+  const FileVoices* file_voices_ = nullptr;
+  std::vector<std::int32_t> next_line_;
+  std::vector<std::int32_t> speakers_;
 };
 
 }  // namespace lumeno::scriptbuilder

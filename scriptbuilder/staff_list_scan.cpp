@@ -87,56 +87,52 @@ StaffListScan::StaffListScan(const CharacterTable& table, const DialogueMatcher&
 }
 
 void StaffListScan::add_entry(int voiced, std::string_view relative_name, std::int64_t line, std::string_view line_text,
-                              VoiceNumbering& voices) {
+                              const Voice& voice) {
   CharacterLists& list = lists_[static_cast<std::size_t>(voiced)];
-  const std::int64_t number = voices.take_voice_number(list.character);
-  char digits[32];
   char line_digits[24];
   const auto line_end = std::to_chars(line_digits, line_digits + sizeof line_digits, line).ptr;
   // "%s(%d): %s%s" + the number's format + TAB, then the line from the name on.
   append_parts(list.text_list, {relative_name, "(", std::string_view(line_digits, static_cast<std::size_t>(line_end - line_digits)),
-                                "): ", voices.voice_prefix(list.character), voices.name_middle(),
-                                voices.format_number(number, digits), "\t", line_text, "\r\n"});
+                                "): ", voice.name[0], voice.name[1], voice.name[2], "\t", line_text, "\r\n"});
   bump(own_counts_, own_touched_, voiced);
 }
 
 void StaffListScan::scan_file(std::string_view text, std::string_view relative_name, VoiceNumbering& voices) {
   const std::size_t file = file_begin_.size();
   file_begin_.push_back(first_counts_.size());
-  const char* data = text.data();
   const std::size_t n = text.size();
-  std::int64_t line = 1;
-  std::size_t i = 0;  // a line start
-  while (i < n) {
-    std::size_t end = i;  // the line's end: its first CR or LF, or n
-    if (data[i] != '\r' && data[i] != '\n') {
-      const std::optional<DialogueMatch> first = matcher_.match(text, i);
-      if (!first) {
-        end = find_line_end(text, i);
-      } else {
-        end = find_line_end(text, i + std::min(first->name_length, n - i));
-        if (voiced_index_[static_cast<std::size_t>(first->character)] >= 0) {
-          bump(first_match_counts_, first_touched_, voiced_index_[static_cast<std::size_t>(first->character)]);
-        }
-        // Every character whose own names the line begins with lists it.
-        if (names_overlap_) {
-          matcher_.match_all(text, i, claims_);
-        } else {
-          claims_.assign(1, *first);
-        }
-        for (const DialogueMatch& claim : claims_) {
-          const int voiced = voiced_index_[static_cast<std::size_t>(claim.character)];
-          if (voiced < 0) continue;
-          const std::size_t claim_end =
-              claim.name_length == first->name_length ? end : find_line_end(text, i + std::min(claim.name_length, n - i));
-          add_entry(voiced, relative_name, line, text.substr(i, claim_end - i), voices);
-        }
-      }
+  const bool one_name_a_line = voices.uses_run_voices();
+  for_each_dialogue_line(text, matcher_, [&](std::uint32_t line, std::size_t i, const DialogueMatch& first, std::size_t end) {
+    if (voiced_index_[static_cast<std::size_t>(first.character)] >= 0) {
+      bump(first_match_counts_, first_touched_, voiced_index_[static_cast<std::size_t>(first.character)]);
     }
-    if (end >= n) break;
-    i = end + line_break_length(text, end);
-    ++line;
-  }
+    // Every character whose own names the line begins with lists it.
+    if (names_overlap_) {
+      matcher_.match_all(text, i, claims_);
+    } else {
+      claims_.assign(1, first);
+    }
+    char digits[32];
+    Voice first_voice;
+    for (const DialogueMatch& claim : claims_) {
+      const int voiced = voiced_index_[static_cast<std::size_t>(claim.character)];
+      if (voiced < 0) continue;
+      Voice voice;
+      if (claim.character == first.character || !one_name_a_line) {
+        voice = voices.take_voice(claim.character, digits);
+        if (claim.character == first.character) first_voice = voice;
+      } else {
+        // The ledger gives a line one name: a later character's lists show
+        // the line under the name of the character who speaks it, and leave
+        // it out when that one has no voice.
+        if (!first_voice) continue;
+        voice = first_voice;
+      }
+      const std::size_t claim_end =
+          claim.name_length == first.name_length ? end : find_line_end(text, i + std::min(claim.name_length, n - i));
+      add_entry(voiced, relative_name, line, text.substr(i, claim_end - i), voice);
+    }
+  });
 
   // Close the file: what each character that has lines in it got.
   for (std::uint32_t v : own_touched_) {

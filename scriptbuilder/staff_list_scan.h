@@ -65,6 +65,9 @@ class StaffListScan {
   // Scans the next file in run order. `voices`, prepared for the file by the
   // caller (counters reset per file, middle of the names), numbers the text
   // lists' lines: every character's counter moves by its own lines only.
+  // With the run's voice names, a line that a later character's names also
+  // begin is listed there under the one name it carries (or, without one,
+  // not at all).
   void scan_file(std::string_view text, std::string_view relative_name, VoiceNumbering& voices);
 
   std::size_t files_scanned() const { return file_begin_.size(); }
@@ -79,7 +82,7 @@ class StaffListScan {
 
  private:
   void add_entry(int voiced, std::string_view relative_name, std::int64_t line, std::string_view line_text,
-                 VoiceNumbering& voices);
+                 const Voice& voice);
 
   const DialogueMatcher& matcher_;
   // A name of one character begins a name of another: only then can a line

@@ -124,7 +124,7 @@ ReadEnd StaffListWriter::scan_files() {
     if (run_.cancelled()) return {ReadEnd::cancelled, k};
     const RunFile& file = run_.file(k);
     if (run_.read_source(file, text) != BuilderRun::SourceStatus::ok) return {ReadEnd::failed, k};
-    run_.voices.prepare_file(file.full_name, run_.settings.reset_per_file);
+    run_.voices.prepare_file(file.full_name, run_.settings.reset_per_file, k);
     scan_.scan_file(text, file.relative_name, run_.voices);
     for (std::size_t v = 0; v < lists.size(); ++v) {
       if (first_in_file_[v] && lists[v].text_list.size() >= kTextListPart) write_text(v, lists[v].text_size());

@@ -22,11 +22,12 @@ std::size_t write_script_rows(const ScriptSource& file, int character, bool dial
   std::size_t numbered = 0;
 
   auto is_own = [&](int speaker) { return all ? voices.counter(speaker) >= 0 : speaker == character; };
-  auto take_number = [&](int speaker) {
-    const std::int64_t number = voices.take_voice_number(speaker);
-    if (voices.exceeds_digits(number)) voices.overflow = true;
+  char digits[32];
+  auto take_voice = [&](int speaker) {
+    const Voice voice = voices.take_voice(speaker, digits);
+    if (voice && voices.exceeds_digits(voice.number)) voices.overflow = true;
     ++numbered;
-    return number;
+    return voice;
   };
   // The text cell, continued on a new row after each wrap.
   auto write_text = [&](const ScriptRow& row, std::uint32_t wrap, std::uint32_t wraps_end) {
@@ -46,12 +47,9 @@ std::size_t write_script_rows(const ScriptSource& file, int character, bool dial
     bool own = false;
     if (row.speaker >= 0 && is_own(row.speaker)) {
       own = true;
-      const std::int64_t number = take_number(row.speaker);
+      const Voice voice = take_voice(row.speaker);
       body.line_end();
-      char digits[32];
-      const std::string_view parts[] = {voices.voice_prefix(row.speaker), voices.name_middle(),
-                                        voices.format_number(number, digits)};
-      for (std::string_view part : parts) {
+      for (std::string_view part : voice.name) {
         if (middle_has_line_end) {
           body.write(part);
         } else {
@@ -80,7 +78,7 @@ std::size_t write_script_rows(const ScriptSource& file, int character, bool dial
     }
     // Lines a command swallowed keep their numbers.
     for (std::uint32_t k = row.swallowed_begin; k < row.swallowed_end; ++k) {
-      if (is_own(file.swallowed[k])) take_number(file.swallowed[k]);
+      if (is_own(file.swallowed[k])) take_voice(file.swallowed[k]);
     }
   }
   body.finish();
@@ -164,8 +162,8 @@ int write_scripts(BuilderRun& run) {
     if (run.cancelled()) break;
     const RunFile& run_file = run.file(k);
     if (run.read_source(run_file, file.source) != BuilderRun::SourceStatus::ok) return -1;
-    voices.prepare_file(run_file.full_name, settings.reset_per_file);
-    all_voices.prepare_file(run_file.full_name, settings.reset_per_file);
+    voices.prepare_file(run_file.full_name, settings.reset_per_file, k);
+    all_voices.prepare_file(run_file.full_name, settings.reset_per_file, k);
     prepare_script_source(file, settings.script_strip_commands, run.matcher);
 
     // A character without a line in the file has no script of it.

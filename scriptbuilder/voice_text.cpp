@@ -23,12 +23,10 @@ void embed_voice_commands(std::string_view text, const DialogueMatcher& matcher,
     if (data[i] != '\r' && data[i] != '\n') {
       std::size_t from = i;
       if (const auto match = matcher.match(text, i)) {
-        const std::int64_t number = voices.take_voice_number(match->character);
-        if (number >= 0) {
+        char digits[32];
+        if (const Voice voice = voices.take_voice(match->character, digits)) {
           flush(i);
-          char digits[32];
-          append_parts(out, {command.prefix, voices.voice_prefix(match->character), voices.name_middle(),
-                             voices.format_number(number, digits), command.suffix,
+          append_parts(out, {command.prefix, voice.name[0], voice.name[1], voice.name[2], command.suffix,
                              command.own_line ? std::string_view("\r\n") : std::string_view()});
         }
         // The line goes on after the name: its characters are counted from there.
@@ -49,7 +47,8 @@ void embed_voice_commands(std::string_view text, const DialogueMatcher& matcher,
   flush(n);
 }
 
-int write_voice_text(BuilderRun& run, const RunFile& file, VoiceTextBuffers& buffers) {
+int write_voice_text(BuilderRun& run, std::size_t position, VoiceTextBuffers& buffers) {
+  const RunFile& file = run.file(position);
   try {
     std::string& text = buffers.source;
     switch (run.read_source(file, text)) {
@@ -60,7 +59,7 @@ int write_voice_text(BuilderRun& run, const RunFile& file, VoiceTextBuffers& buf
       case BuilderRun::SourceStatus::too_large:
         return -1;
     }
-    run.voices.prepare_file(file.full_name, run.settings.reset_per_file);
+    run.voices.prepare_file(file.full_name, run.settings.reset_per_file, position);
     std::string out = run.writes.take_buffer();
     out.reserve(text.size() + text.size() / 8 + 256);
     const VoiceCommand command{run.settings.command_prefix, run.settings.command_suffix, run.settings.voice_cr_lf};
@@ -80,7 +79,7 @@ int write_voice_text(BuilderRun& run, const RunFile& file, VoiceTextBuffers& buf
 int write_voice_texts(BuilderRun& run) {
   VoiceTextBuffers buffers;
   for (std::size_t k = 0; k < run.file_count() && !run.cancelled(); ++k) {
-    if (write_voice_text(run, run.file(k), buffers) != 0) return -1;
+    if (write_voice_text(run, k, buffers) != 0) return -1;
   }
   return run.cancelled() ? -1 : 0;
 }

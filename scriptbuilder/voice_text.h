@@ -31,9 +31,10 @@ struct VoiceTextBuffers {
   std::string source;
 };
 
-// One file: read it, number it, write it as ボイス命令埋込済テキスト\ + its
-// relative name. 0 when written, 1 when the source could not be read, -1 on
-// any other failure or when the run is cancelled.
-int write_voice_text(BuilderRun& run, const RunFile& file, VoiceTextBuffers& buffers);
+// One file, at `position` in the run order: read it, number it, write it as
+// ボイス命令埋込済テキスト\ + its relative name. 0 when written, 1 when the
+// source could not be read, -1 on any other failure or when the run is
+// cancelled.
+int write_voice_text(BuilderRun& run, std::size_t position, VoiceTextBuffers& buffers);
 
 }  // namespace lumeno::scriptbuilder

@@ -31,30 +31,35 @@ bool file_exists(FileSystem& files, FileBuffer& buffer, const fs::path& path) {
   return true;
 }
 
+std::string_view read_failure_message(ReadStatus status) {
+  switch (status) {
+    case ReadStatus::cannot_open:
+      return kMsgFileMissing;
+    case ReadStatus::no_memory:
+      return kMsgNoMemoryToRead;
+    case ReadStatus::ok:
+    case ReadStatus::short_read:
+      break;
+  }
+  return kMsgCannotRead;
+}
+
 int read_whole_file(FileSystem& files, Host& host, FileBuffer& buffer, const fs::path& path, bool report) {
   buffer.data.clear();
   // One attempt both probes and reads: a file that does not open is missing.
   buffer.exists = false;
   const ReadStatus status = files.read(path, buffer.data);
+  if (status == ReadStatus::ok) {
+    buffer.exists = true;
+    return kReadOk;
+  }
+  buffer.data.clear();
   if (status == ReadStatus::cannot_open) {
-    buffer.data.clear();
-    if (report) host.message(kMsgFileMissing);
+    if (report) host.message(read_failure_message(status));
     return kReadMissing;
   }
   buffer.exists = true;
-  switch (status) {
-    case ReadStatus::ok:
-      return kReadOk;
-    case ReadStatus::no_memory:
-      buffer.data.clear();
-      host.message(kMsgNoMemoryToRead);
-      return kReadFailed;
-    case ReadStatus::cannot_open:
-    case ReadStatus::short_read:
-      break;
-  }
-  buffer.data.clear();
-  host.message(kMsgCannotRead);
+  host.message(read_failure_message(status));
   return kReadFailed;
 }
 

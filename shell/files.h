@@ -34,6 +34,10 @@ enum ReadResult : int { kReadOk = 0, kReadMissing = -1, kReadFailed = -3 };
 // Opens the file for reading as a probe; sets buffer.exists.
 bool file_exists(FileSystem& fs, FileBuffer& buffer, const std::filesystem::path& path);
 
+// The reader's message for a read that failed: "ファイルが存在しません" when
+// the file does not open, else the messages below.
+std::string_view read_failure_message(ReadStatus status);
+
 // Reads a whole file. 0 on success; -1 when it does not exist (with
 // `report`, "ファイルが存在しません" is shown); -3 when it cannot be read
 // ("ファイルを読み込めませんでした。", also for a short read) or held in

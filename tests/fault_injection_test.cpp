@@ -212,5 +212,35 @@ TEST(FaultInjection, VocarStopsOnEveryFailureAndWritesNoHalfFile) {
   });
 }
 
+TEST(FaultInjection, VocarReplacesItsLedgerOnlyWhenTheWholeRunSucceeded) {
+  const std::string definitions = "ERI,エリ\r\nYUTO,ユウト\r\n";
+  const auto ledger_of = [](const TempDir& dir) { return dir / "home" / testing::u8path(u8"ボイス番号台帳.txt"); };
+  auto run = [](const TempDir& dir) { return testing::vocar_run(dir / "home", dir.path()); };
+  // The ledger of an earlier run over the scenario before an edit.
+  auto prepare = [&](const TempDir& dir) {
+    write_file(dir / "home" / testing::u8path(u8"キャラ定義.txt"), definitions);
+    ASSERT_EQ(testing::vocar_config(dir / "home", dir.path(), {"keep_voice_numbers=1"}).status, 0);
+    write_file(dir / "scn" / "a.txt", "エリ「前の行」\r\n");
+    ASSERT_EQ(run(dir).status, 0);
+    std::filesystem::remove_all(dir / "scn");
+    write_scenario(dir);
+  };
+  std::string before;
+  std::string after;
+  {
+    TempDir dir;
+    prepare(dir);
+    before = read_file(ledger_of(dir));
+    ASSERT_EQ(run(dir).status, 0);
+    after = read_file(ledger_of(dir));
+    ASSERT_NE(before, after);
+  }
+  for_each_fault("vocar", prepare, [&](const TempDir& dir, bool failed) {
+    expect_scenario_unchanged(dir);
+    EXPECT_EQ(read_file(ledger_of(dir)), failed ? before : after);
+    EXPECT_FALSE(std::filesystem::exists(dir / "home" / testing::u8path(u8"ボイス番号台帳.txt.lumeno-part")));
+  });
+}
+
 }  // namespace
 }  // namespace lumeno

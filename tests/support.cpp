@@ -56,4 +56,16 @@ CliResult run_cli(const std::vector<std::string>& args, const fs::path& cwd, Fil
   return result;
 }
 
+CliResult vocar_run(const fs::path& home, const fs::path& cwd, const std::vector<std::string>& paths) {
+  std::vector<std::string> args = {"vocar", "run", "--home", home.string(), "--yes", "--no-progress"};
+  args.insert(args.end(), paths.begin(), paths.end());
+  return run_cli(args, cwd);
+}
+
+CliResult vocar_config(const fs::path& home, const fs::path& cwd, const std::vector<std::string>& pairs) {
+  std::vector<std::string> args = {"vocar", "config", "--home", home.string()};
+  args.insert(args.end(), pairs.begin(), pairs.end());
+  return run_cli(args, cwd);
+}
+
 }  // namespace lumeno::testing

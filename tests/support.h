@@ -110,5 +110,9 @@ struct CliResult {
 // Runs the command line in this process with a FakeConsole.
 CliResult run_cli(const std::vector<std::string>& args, const fs::path& cwd, FakeConsole console = FakeConsole());
 CliResult run_cli(const std::vector<std::string>& args, const fs::path& cwd, FileSystem& files, FakeConsole console = FakeConsole());
+// `lumeno vocar run --home HOME --yes --no-progress PATH...` and
+// `lumeno vocar config --home HOME PAIR...`, in `cwd`.
+CliResult vocar_run(const fs::path& home, const fs::path& cwd, const std::vector<std::string>& paths = {"scn"});
+CliResult vocar_config(const fs::path& home, const fs::path& cwd, const std::vector<std::string>& pairs);
 
 }  // namespace lumeno::testing

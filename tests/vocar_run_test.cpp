@@ -21,16 +21,8 @@ class VocarRunTest : public ::testing::Test {
   fs::path voice_text_folder() const { return home() / u8path(u8"ボイス命令埋込済テキスト"); }
   fs::path voice_text(std::string_view relative) const { return voice_text_folder() / relative; }
 
-  CliResult run(const std::vector<std::string>& paths) {
-    std::vector<std::string> args = {"vocar", "run", "--home", home().string(), "--yes", "--no-progress"};
-    args.insert(args.end(), paths.begin(), paths.end());
-    return run_cli(args, tmp.path());
-  }
-  CliResult config(const std::vector<std::string>& pairs) {
-    std::vector<std::string> args = {"vocar", "config", "--home", home().string()};
-    args.insert(args.end(), pairs.begin(), pairs.end());
-    return run_cli(args, tmp.path());
-  }
+  CliResult run(const std::vector<std::string>& paths) { return vocar_run(home(), tmp.path(), paths); }
+  CliResult config(const std::vector<std::string>& pairs) { return vocar_config(home(), tmp.path(), pairs); }
 
   TempDir tmp;
 };

@@ -863,6 +863,47 @@ void check_vocar_runs(const Tool& tool, const std::wstring& work, const std::wst
   long_run.close();
 }
 
+// Vocar with the voice ledger: the check box ticked and stored, a first run
+// that writes the ledger, and a line inserted before the others that leaves
+// their voice names as they were.
+void check_vocar_ledger(const Tool& tool, const std::wstring& work, const std::wstring& home, const std::wstring& shots) {
+  write_file(home + L"\\キャラ定義.txt", "ERI,エリ\r\n");
+  make_folder(work + L"\\台帳");
+  write_file(work + L"\\台帳\\01.txt", "エリ「おはよう」\r\nエリ「またね」\r\n");
+  App app(tool, home);
+  if (!report.check(app.start({L"台帳"}, work), "vocar: starts for the ledger")) return;
+  HWND dialog = open_options(app, tool);
+  if (!dialog) return;
+  report.check(IsWindowVisible(GetDlgItem(dialog, IDC_V_KEEP_VOICE_NUMBERS)) && !checked(dialog, IDC_V_KEEP_VOICE_NUMBERS),
+               "vocar: the ledger's check box is shown, not ticked");
+  report.equal(text_of(GetDlgItem(dialog, IDC_V_KEEP_VOICE_NUMBERS)), L"ボイス番号を台帳で固定する", "vocar: the ledger's check box label");
+  click(dialog, IDC_V_KEEP_VOICE_NUMBERS);
+  report.check(screenshot({app.main(), dialog}, shots + L"\\" + tool.program + L"-options-ledger.bmp"),
+               "vocar: screenshot of the options with the ledger ticked");
+  press(dialog, IDOK);
+  report.check(app.gone(dialog) && settings_int(app.settings(), 16) == 1, "vocar: OK stores keep_voice_numbers 1 in slot 16");
+
+  std::wstring text = convert_all(app, tool);
+  report.equal(text, L"台本化処理が完了しました。\nボイス番号台帳: 新規 2 / 変更 0 / 移動 0 / 欠番 0", "vocar: the completion counts the new voices");
+  file_is(home + L"\\ボイス番号台帳.txt",
+          "ボイス名\tボイス接頭辞\t状態\tファイル\t行\t本文\r\n"
+          "ERI_A1_0001\tERI\t使用中\t台帳\\01.txt\t1\tエリ「おはよう」\r\n"
+          "ERI_A1_0002\tERI\t使用中\t台帳\\01.txt\t2\tエリ「またね」\r\n",
+          "vocar: the ledger beside the program");
+
+  write_file(work + L"\\台帳\\01.txt", "エリ「ねえ」\r\nエリ「おはよう」\r\nエリ「またね」\r\n");
+  text = convert_all(app, tool);
+  report.equal(text, L"台本化処理が完了しました。\nボイス番号台帳: 新規 1 / 変更 0 / 移動 0 / 欠番 0", "vocar: the second run counts one new voice");
+  file_is(home + L"\\ボイス命令埋込済テキスト\\台帳\\01.txt",
+          "\\VO(ERI_A1_0003)\r\nエリ「ねえ」\r\n\\VO(ERI_A1_0001)\r\nエリ「おはよう」\r\n\\VO(ERI_A1_0002)\r\nエリ「またね」\r\n",
+          "vocar: the inserted line takes a new number, the others keep theirs");
+  const auto change_list = read_file(home + L"\\スタッフ用リスト\\ボイス番号変更リスト.txt");
+  report.check(change_list && change_list->find("新規\tERI_A1_0003\t台帳\\01.txt(1)\tエリ「ねえ」\r\n") != std::string::npos,
+               "vocar: the change list names the new voice");
+  report.check(app.close(), "vocar: closes after the ledger runs");
+  DeleteFileW((home + L"\\" + tool.settings_file).c_str());
+}
+
 // Pruna: the completion text alone, the output tree and the log.
 void check_pruna_runs(const Tool& tool, const std::wstring& work, const std::wstring& home, const std::wstring& shots) {
   make_folder(work + L"\\原稿");
@@ -1014,7 +1055,10 @@ int run(const Tool& tool, const std::wstring& program, const std::wstring& work,
 
   if (std::wstring(tool.key) == L"bindo") check_bindo_runs(tool, work, home, shots);
   if (std::wstring(tool.key) == L"splix") check_splix_runs(tool, work, home, shots);
-  if (std::wstring(tool.key) == L"vocar") check_vocar_runs(tool, work, home, shots);
+  if (std::wstring(tool.key) == L"vocar") {
+    check_vocar_runs(tool, work, home, shots);
+    check_vocar_ledger(tool, work, home, shots);
+  }
   if (std::wstring(tool.key) == L"pruna") check_pruna_runs(tool, work, home, shots);
   if (std::wstring(tool.key) == L"namex") check_namex_runs(tool, work, home, shots);
 

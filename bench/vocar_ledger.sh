@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Times a whole `lumeno vocar run` that keeps its voice numbers in the voice
+# ledger against the same run without the ledger, after a random edit of 1%
+# of the scenario's lines:
+#
+#   bench/vocar_ledger.sh [CORPUS] [RUNS]
+#
+# CORPUS is a folder made by bench/gen_corpus.py (CORPUS/scenario and
+# CORPUS/home/キャラ定義.txt; made in build/bench-corpus when not given). The
+# scenario is copied and run once with the ledger, which writes the ledger;
+# then 1% of its lines are edited (changed, inserted, deleted or moved to
+# another file, seed 1). Every timed ledger run starts from that first
+# ledger, so each does the same matching. The two runs take turns RUNS times
+# (default 3); the best time of each counts. Every output is on in both.
+# The work goes below $BENCH_WORK (default: a fresh folder in $TMPDIR).
+# Target: the ledger run within 1.5x of the run without it.
+set -euo pipefail
+. "$(dirname "$0")/common.sh"
+corpus=$(bench_corpus "${1:-}")
+runs=${2:-3}
+
+work=$(mktemp -d "${BENCH_WORK:-${TMPDIR:-/tmp}}/vocar-ledger.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cp -r "$corpus/scenario" "$work/scenario"
+for home in "$work/plain" "$work/ledger"; do
+  mkdir -p "$home"
+  cp "$corpus/home/キャラ定義.txt" "$home/"
+  # Five digits: the tree has more than 9999 lines of some characters.
+  "$lumeno" vocar config --home "$home" start_number=00001 >/dev/null
+done
+"$lumeno" vocar config --home "$work/ledger" keep_voice_numbers=1 >/dev/null
+ledger="$work/ledger/ボイス番号台帳.txt"
+
+run_vocar() { "$lumeno" vocar run --home "$1" --yes --no-progress "$work/scenario" >/dev/null; }
+# Both homes hold an earlier run's outputs, which every timed run removes.
+run_vocar "$work/plain"
+run_vocar "$work/ledger"
+cp "$ledger" "$work/first-ledger.txt"
+
+python3 - "$work/scenario" <<'PY'
+import os, random, sys
+rng = random.Random(1)
+root = sys.argv[1]
+paths = sorted(os.path.join(d, f) for d, _, fs in os.walk(root) for f in fs if f.endswith(".txt"))
+files = {}
+for p in paths:
+    data = open(p, "rb").read()
+    # The file's own line end: block comments hold a CR LF in any file.
+    crlf = data.count(b"\r\n")
+    eol = max((crlf, b"\r\n"), (data.count(b"\n") - crlf, b"\n"), (data.count(b"\r") - crlf, b"\r"))[1]
+    files[p] = (eol, data.split(eol))
+total = sum(len(lines) for _, lines in files.values())
+edits = total // 100
+for _ in range(edits):
+    p = rng.choice(paths)
+    eol, lines = files[p]
+    if len(lines) < 2:
+        continue
+    k = rng.randrange(len(lines) - 1)
+    op = rng.randrange(4)
+    if op == 0:
+        lines[k] = lines[k] + "！".encode("cp932")
+    elif op == 1:
+        lines.insert(k, lines[rng.randrange(len(lines) - 1)] + "。".encode("cp932"))
+    elif op == 2:
+        del lines[k]
+    else:
+        line = lines.pop(k)
+        other = files[rng.choice(paths)][1]
+        other.insert(rng.randrange(len(other)), line)
+for p, (eol, lines) in files.items():
+    open(p, "wb").write(eol.join(lines))
+print(f"edited {edits} of {total} lines", file=sys.stderr)
+PY
+
+files=$(find "$work/scenario" -name '*.txt' | wc -l)
+bytes=$(find "$work/scenario" -name '*.txt' -print0 | xargs -0 cat | wc -c)
+cat_all "$work/scenario"  # warm the page cache
+
+now_ns() { date +%s%N; }
+plain_ns=0
+ledger_ns=0
+for ((k = 0; k < runs; k++)); do
+  start=$(now_ns); run_vocar "$work/plain"; end=$(now_ns)
+  if ((plain_ns == 0 || end - start < plain_ns)); then plain_ns=$((end - start)); fi
+  cp "$work/first-ledger.txt" "$ledger"
+  sync
+  start=$(now_ns); run_vocar "$work/ledger"; end=$(now_ns)
+  if ((ledger_ns == 0 || end - start < ledger_ns)); then ledger_ns=$((end - start)); fi
+done
+cp "$work/first-ledger.txt" "$ledger"
+counts=$(run_vocar_out() { "$lumeno" vocar run --home "$work/ledger" --yes --no-progress "$work/scenario"; }; run_vocar_out | tail -n 1)
+
+python3 - "$files" "$bytes" "$plain_ns" "$ledger_ns" "$counts" <<'PY'
+import sys
+files, size, plain_ns, ledger_ns = map(int, sys.argv[1:5])
+mb = size / 1e6
+print(f"corpus: {files} files, {mb:.1f} MB; after the edit the ledger run reports: {sys.argv[5]}")
+for name, ns in (("vocar run, every output", plain_ns), ("  the same with the voice ledger", ledger_ns)):
+    print(f"  {name:34} {ns / 1e6:9.1f} ms  {mb / (ns / 1e9):8.1f} MB/s")
+print(f"  ledger run: {ledger_ns / plain_ns:.2f}x the run without it (target: 1.5x or less)")
+PY
