@@ -15,9 +15,10 @@ namespace lumeno::scriptbuilder::library_files {
 std::optional<std::filesystem::path> scratch_folder();
 
 // The name by which the library opens `path`: its native name on POSIX; on
-// Windows its name in the ANSI code page (the library's C runtime opens
-// narrow names in it), or, where that code page cannot write the name, the
-// short form of the path (or of its folder). nullopt when neither works.
+// Windows (where the library's C runtime opens narrow names in the ANSI code
+// page) the name when it is ASCII, else its short form (or its folder's)
+// when that is, else its form in the ANSI code page when that holds every
+// character. nullopt when none works.
 std::optional<std::string> library_name(const std::filesystem::path& path);
 
 // Lets the process hold at least `files` files open at once, where the

@@ -50,15 +50,25 @@ std::optional<std::filesystem::path> scratch_folder() {
 }
 
 std::optional<std::string> library_name(const std::filesystem::path& path) {
-  if (auto name = ansi(path.native())) return name;
-  // A file not made yet has no short form: its folder's, and its own name.
+  // ASCII opens the same way in every code page: the name itself, or its
+  // short form (the file's, or for a file not made yet its folder's).
+  auto ascii = [](const std::wstring& wide) -> std::optional<std::string> {
+    std::string out;
+    for (wchar_t c : wide) {
+      if (c == 0 || c > 0x7F) return std::nullopt;
+      out += static_cast<char>(c);
+    }
+    return out;
+  };
+  if (auto name = ascii(path.native())) return name;
   if (auto whole = short_form(path.native())) {
-    if (auto name = ansi(*whole)) return name;
+    if (auto name = ascii(*whole)) return name;
   }
   if (auto folder = short_form(path.parent_path().native())) {
-    if (auto name = ansi(*folder + L"\\" + path.filename().native())) return name;
+    if (auto name = ascii(*folder + L"\\" + path.filename().native())) return name;
   }
-  return std::nullopt;
+  // Else the ANSI code page's form, where it writes every character.
+  return ansi(path.native());
 }
 
 void allow_open_files(std::size_t files) {

@@ -150,6 +150,36 @@ std::string fold_sheet_name(std::string_view utf8) {
   return out;
 }
 
+bool reference_like_sheet_name(std::string_view name) {
+  auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  // The library quotes every name with another character than these.
+  for (char c : name) {
+    if (!letter(c) && !digit(c) && c != '_' && c != '.') return false;
+  }
+  if (name.empty() || digit(name[0])) return true;
+  // A1 style: letters, then digits.
+  std::size_t i = 0;
+  while (i < name.size() && letter(name[i])) ++i;
+  const std::size_t letters = i;
+  while (i < name.size() && digit(name[i])) ++i;
+  if (i == name.size() && letters <= 3 && letters < name.size()) return true;
+  // R1C1 style: R, C, R<n>, C<n>, R<n>C<n>.
+  i = 0;
+  auto number = [&] {
+    while (i < name.size() && digit(name[i])) ++i;
+  };
+  if (i < name.size() && (name[i] == 'R' || name[i] == 'r')) {
+    ++i;
+    number();
+  }
+  if (i < name.size() && (name[i] == 'C' || name[i] == 'c')) {
+    ++i;
+    number();
+  }
+  return i == name.size();
+}
+
 void SheetNames::reserve(std::string_view name) { keys_.insert(fold_sheet_name(name)); }
 
 bool SheetNames::taken(std::string_view name) const { return keys_.count(fold_sheet_name(name)) != 0; }

@@ -75,6 +75,11 @@ class SheetNames {
   std::unordered_map<std::string, int> next_number_;  // by folded name
 };
 
+// True for a sheet name the workbook library would leave unquoted in a
+// formula although it reads as a cell reference there ("ch1", "R2C3",
+// "1st"): a formula naming such a sheet (a print area) would be broken.
+bool reference_like_sheet_name(std::string_view name);
+
 // A name's form for comparison: ASCII, full-width Latin, Greek and
 // Cyrillic letters folded to one case, full-width ASCII to ASCII.
 std::string fold_sheet_name(std::string_view utf8);

@@ -111,8 +111,8 @@ class Writer {
 
   bool make_formats();
   lxw_worksheet* add_sheet(const std::string& name);
-  bool set_up_script_page(lxw_worksheet* ws, const ScriptSheet& sheet, std::string_view file, int first_page,
-                          std::size_t rows);
+  bool set_up_script_page(lxw_worksheet* ws, const std::string& name, const ScriptSheet& sheet, std::string_view file,
+                          int first_page, std::size_t rows);
   WorkbookStatus write_script(const WorkbookScript& script, Summary& summary);
   bool write_contents(lxw_worksheet* ws, const std::vector<Summary>& summaries);
   const char* cell(std::string_view cp932);
@@ -201,8 +201,8 @@ lxw_worksheet* Writer::add_sheet(const std::string& name) {
   return ws;
 }
 
-bool Writer::set_up_script_page(lxw_worksheet* ws, const ScriptSheet& sheet, std::string_view file, int first_page,
-                                std::size_t rows) {
+bool Writer::set_up_script_page(lxw_worksheet* ws, const std::string& name, const ScriptSheet& sheet,
+                                std::string_view file, int first_page, std::size_t rows) {
   for (int c = 0; c < kColumns; ++c) {
     if (!ok(worksheet_set_column(ws, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), kColumnWidths[c], nullptr))) return false;
   }
@@ -210,7 +210,13 @@ bool Writer::set_up_script_page(lxw_worksheet* ws, const ScriptSheet& sheet, std
   worksheet_set_portrait(ws);
   worksheet_set_print_scale(ws, kPrintScale);
   worksheet_set_margins(ws, left_margin(), kRightMargin, kTopMargin, kBottomMargin);
-  if (rows > 0 && !ok(worksheet_print_area(ws, 0, 0, static_cast<lxw_row_t>(rows - 1), kColumns - 1))) return false;
+  // The print area, A to E of every row; but not on a sheet whose name the
+  // library would write unquoted where it reads as a cell reference (the
+  // sheet then prints its cells, the same rows).
+  if (rows > 0 && !reference_like_sheet_name(name) &&
+      !ok(worksheet_print_area(ws, 0, 0, static_cast<lxw_row_t>(rows - 1), kColumns - 1))) {
+    return false;
+  }
 
   // The page breaks: where the layout begins its pages, counted from the
   // sheet's first row (a sheet after the first begins on a page boundary).
@@ -228,28 +234,33 @@ bool Writer::set_up_script_page(lxw_worksheet* ws, const ScriptSheet& sheet, std
   // labels of columns D and E in a fixed-pitch font, right-aligned so that
   // each stands over its column; footer: page / pages.
   const std::string who = character_text(sheet);
-  // Spaces in half-width units of the header font (the font at its size,
-  // scaled like the sheet): from the middle of D to the middle of E, and
-  // from the middle of E to the right edge, less the labels' own halves.
-  const double half = kFontSize / 2;
+  // Spaces in the header font (the font at its size, scaled like the
+  // sheet): from the middle of D to the middle of E, and from the middle of
+  // E to the right margin, less the labels' own halves. The last ones are
+  // full-width: a program may drop trailing half-width spaces.
   const double d = column_points(kColumnWidths[3]);
   const double e = column_points(kColumnWidths[4]);
-  const auto spaces = [&](double points) { return std::string(static_cast<std::size_t>(std::max(0.0, points / half + 0.5)), ' '); };
+  const auto spaces = [&](double points, std::string_view space, double width) {
+    std::string out;
+    for (int k = static_cast<int>(std::max(0.0, points / width + 0.5)); k > 0; --k) out += space;
+    return out;
+  };
   const double slack = kSlack * 72 * 100 / kPrintScale;
-  const std::string labels = u("収録") + spaces((d + e) / 2 - 2 * kFontSize) + u("備考") + spaces(e / 2 - kFontSize + slack);
-  std::string name = header_text(decoder_.utf8(file));
+  const std::string labels = u("収録") + spaces((d + e) / 2 - 2 * kFontSize, " ", kFontSize / 2) + u("備考") +
+                             spaces(e / 2 - kFontSize + slack, u("　"), kFontSize);
+  std::string file_text = header_text(decoder_.utf8(file));
   const std::string fixed = "&L" + who + "&C" + "&R" + labels;
   const std::size_t room = LXW_HEADER_FOOTER_MAX - std::min<std::size_t>(LXW_HEADER_FOOTER_MAX, code_points(fixed));
-  if (code_points(name) > room) {
+  if (code_points(file_text) > room) {
     // The end of a long name tells the file; cut it at a whole character
     // (not inside an "&&").
-    std::string_view tail = last_code_points(name, room > 1 ? room - 1 : 0);
+    std::string_view tail = last_code_points(file_text, room > 1 ? room - 1 : 0);
     std::size_t amps = 0;
     while (amps < tail.size() && tail[amps] == '&') ++amps;
     if (amps % 2 == 1) tail.remove_prefix(1);
-    name = u("…") + std::string(tail);
+    file_text = u("…") + std::string(tail);
   }
-  const std::string header = "&L" + who + "&C" + name + "&R" + labels;
+  const std::string header = "&L" + who + "&C" + file_text + "&R" + labels;
   lxw_header_footer_options header_options{};
   header_options.margin = kHeaderMargin;
   if (!ok(worksheet_set_header_opt(ws, header.c_str(), &header_options))) return false;
@@ -280,7 +291,7 @@ WorkbookStatus Writer::write_script(const WorkbookScript& script, Summary& summa
     const std::string name = names_.add(part == 0 ? base : base + u("(続") + std::to_string(part + 1) + ")");
     if (part == 0) summary.name = name;
     lxw_worksheet* ws = add_sheet(name);
-    if (!ws || !set_up_script_page(ws, sheet, script.relative_name, page_of_row(from), count)) {
+    if (!ws || !set_up_script_page(ws, name, sheet, script.relative_name, page_of_row(from), count)) {
       return WorkbookStatus::failed;
     }
     for (std::size_t k = 0; k < count; ++k) {

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Reads Vocar's script workbooks back as a user's spreadsheet program would.
 
-    workbook_check.py check HOME
+    workbook_check.py check HOME [SHEET_ROWS]
         Every workbook of HOME/声優用台本 against the ".zd" scripts beside it:
         the cells of A to C are the scripts' rows, the page breaks stand at
         their page boundaries, own dialogue is framed exactly when the script
@@ -13,6 +13,9 @@
         plus SCRIPT_PAGES.
     workbook_check.py sheets XLSX
         Prints every sheet: its name, then its cells (A to E) a row a line.
+    workbook_check.py same FOLDER_A FOLDER_B
+        The workbooks of two folders hold the same parts, byte for byte,
+        but for the creation time (docProps/core.xml).
 
 openpyxl reads cell text as stored; the format's escapes ("_xHHHH_") are
 undone here as Excel undoes them.
@@ -116,7 +119,8 @@ def check_sheet_name(where, name, base):
 def check_script_sheet(where, ws, script, first_row):
     prefix, name, framed, rows = script
     marks = own_blocks(rows, framed)
-    count = min(len(rows) - first_row, SHEET_ROWS if first_row == 0 else SHEET_ROWS // PAGE_ROWS * PAGE_ROWS)
+    first_sheet = FIRST_PAGE_ROWS + (SHEET_ROWS - FIRST_PAGE_ROWS) // PAGE_ROWS * PAGE_ROWS
+    count = min(len(rows) - first_row, first_sheet if first_row == 0 else SHEET_ROWS // PAGE_ROWS * PAGE_ROWS)
     part = rows[first_row:first_row + count]
     if ws.max_row > count and any(c.value is not None for row in ws.iter_rows(min_row=count + 1) for c in row):
         fail(where, f"cells below the script's {count} rows")
@@ -297,14 +301,40 @@ def sheets(xlsx):
     return 0
 
 
+def same(folder_a, folder_b):
+    import zipfile
+    books_a = sorted(f for f in os.listdir(folder_a) if f.endswith(".xlsx"))
+    books_b = sorted(f for f in os.listdir(folder_b) if f.endswith(".xlsx"))
+    if books_a != books_b or not books_a:
+        print(f"workbooks {books_a} and {books_b}")
+        return 1
+    status = 0
+    for book in books_a:
+        with zipfile.ZipFile(os.path.join(folder_a, book)) as a, zipfile.ZipFile(os.path.join(folder_b, book)) as b:
+            parts = sorted(set(a.namelist()) | set(b.namelist()))
+            for part in parts:
+                if part == "docProps/core.xml":
+                    continue
+                if part not in a.namelist() or part not in b.namelist() or a.read(part) != b.read(part):
+                    print(f"{book}: {part} differs")
+                    status = 1
+    print(f"{len(books_a)} workbooks compared")
+    return status
+
+
 def main():
     command = sys.argv[1] if len(sys.argv) > 1 else ""
-    if command == "check" and len(sys.argv) == 3:
+    if command == "check" and len(sys.argv) in (3, 4):
+        global SHEET_ROWS
+        if len(sys.argv) == 4:
+            SHEET_ROWS = int(sys.argv[3])
         return check(sys.argv[2])
     if command == "render" and len(sys.argv) == 5:
         return render(sys.argv[2], sys.argv[3], sys.argv[4])
     if command == "sheets" and len(sys.argv) == 3:
         return sheets(sys.argv[2])
+    if command == "same" and len(sys.argv) == 4:
+        return same(sys.argv[2], sys.argv[3])
     print(__doc__)
     return 2
 
