@@ -110,18 +110,15 @@ ScriptSheet read_script_sheet(std::string_view script) {
   sheet.display_name = header_line(body);
   sheet.framed = header_line(body) == "1";
 
-  std::size_t row_begin = 0;
-  for (std::size_t i = 0; i < body.size();) {
-    const char c = body[i];
-    if (c != '\r' && c != '\n') {
-      i += sjis_char_length(body, i);
-      continue;
-    }
-    sheet.rows.push_back(make_row(body.substr(row_begin, i - row_begin)));
-    i += (c == '\r' && i + 1 < body.size() && body[i + 1] == '\n') ? 2 : 1;
-    row_begin = i;
-  }
-  if (row_begin < body.size()) sheet.rows.push_back(make_row(body.substr(row_begin)));
+  // The rows as the layout counted them.
+  std::string_view text;
+  split_at_line_ends(
+      body, [&](std::string_view part) { text = part; },
+      [&](std::string_view) {
+        sheet.rows.push_back(make_row(text));
+        text = {};
+      });
+  if (!text.empty()) sheet.rows.push_back(make_row(text));
   while (!sheet.rows.empty() && sheet.rows.back().bytes.empty()) sheet.rows.pop_back();
 
   for (const SheetRow& row : sheet.rows) {

@@ -21,12 +21,5 @@ if [ "${1:-}" != --build ]; then
   fc-list 2>/dev/null | grep -qi ipagothic || need+=(fonts-ipafont-gothic)
 fi
 [ ${#need[@]} -eq 0 ] && exit 0
-
-if [ "$(id -u)" != 0 ] || ! have apt-get; then
-  echo "missing: ${need[*]} (install them, or run as root with apt-get)" >&2
-  exit 1
-fi
-echo "== installing ${need[*]}"
-export DEBIAN_FRONTEND=noninteractive
-install() { apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null; }
-install || { apt-get update -q >/dev/null && install; }
+. "$(dirname "$0")/apt-install.sh"
+apt_install "for the build and the tests" "${need[@]}"

@@ -21,16 +21,9 @@ fc-list 2>/dev/null | grep -qi ipagothic || need+=(fonts-ipafont-gothic)
 # unpacks Debian's source package.
 [ -f /usr/x86_64-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)
 have dpkg-source || need+=(dpkg-dev)
-if [ ${#need[@]} -eq 0 ]; then
-  exec "$root/scripts/windows-xlsxwriter.sh"
+if [ ${#need[@]} -gt 0 ]; then
+  . "$root/scripts/apt-install.sh"
+  apt_install "for the Windows programs" "${need[@]}"
 fi
 
-if [ "$(id -u)" != 0 ] || ! have apt-get; then
-  echo "missing for the Windows programs: ${need[*]} (install them, or run as root with apt-get)" >&2
-  exit 1
-fi
-echo "== installing ${need[*]}"
-export DEBIAN_FRONTEND=noninteractive
-install() { apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null; }
-install || { apt-get update -q >/dev/null && install; }
 exec "$root/scripts/windows-xlsxwriter.sh"
