@@ -1,6 +1,7 @@
 #include "scriptbuilder/script_workbooks.h"
 
 #include <algorithm>
+#include <exception>
 #include <random>
 
 #include "scriptbuilder/builder_run.h"
@@ -81,7 +82,12 @@ void ScriptWorkbooks::work() {
       book = books_[number].get();
       book->state = State::working;
     }
-    const State state = make(*book, number);
+    State state = State::failed;
+    try {
+      state = make(*book, number);
+    } catch (const std::exception&) {
+      fail(book->path, false);  // no memory for it: not written
+    }
     {
       const std::lock_guard lock(mutex_);
       book->state = state;

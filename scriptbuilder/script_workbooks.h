@@ -64,9 +64,6 @@ class ScriptWorkbooks {
   // met (and sets the cancel flag). For a run that stops early.
   void stop();
 
-  // The scratch folder's name form and the threads, for tests.
-  std::size_t size() const { return books_.size(); }
-
  private:
   enum class State { waiting, working, written, failed, cancelled };
   struct Book {
