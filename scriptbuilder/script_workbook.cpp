@@ -160,20 +160,16 @@ bool Writer::make_formats() {
   // The workbook's own font (its first format, the "Normal" style) sets the
   // unit of the column widths: MS Gothic, so that they mean the same in
   // every program that substitutes a fixed-pitch font for it.
-  lxw_format* normal = STAILQ_FIRST(wb_->formats);
-  if (!normal) return false;
-  format_set_font_name(normal, kFont);
-  format_set_font_size(normal, kFontSize);
-  format_set_font_family(normal, 3);
-  format_set_align(normal, LXW_ALIGN_VERTICAL_CENTER);
-
   auto font = [&](lxw_format* f) {
     format_set_font_name(f, kFont);
     format_set_font_size(f, kFontSize);
-    format_set_font_family(f, 3);
+    format_set_font_family(f, 3);  // fixed pitch
     format_set_align(f, LXW_ALIGN_VERTICAL_CENTER);
     return f;
   };
+  lxw_format* normal = STAILQ_FIRST(wb_->formats);
+  if (!normal) return false;
+  font(normal);
   for (int edge = 0; edge < 4; ++edge) {
     for (int side = 0; side < 3; ++side) {
       lxw_format* f = font(workbook_add_format(wb_.get()));

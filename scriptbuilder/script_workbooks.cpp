@@ -19,6 +19,10 @@ namespace {
 // Windows process may hold 2048.
 constexpr std::size_t kMaxBuilders = 4;
 constexpr int kWaitMs = 50;
+// Room the scratch folder must have while a workbook is made: for every
+// byte of its scripts, and besides.
+constexpr std::uint64_t kScratchPerScriptByte = 6;
+constexpr std::uint64_t kScratchReserve = std::uint64_t{64} << 20;
 
 }  // namespace
 
@@ -103,6 +107,24 @@ ScriptWorkbooks::State ScriptWorkbooks::make(Book& book, std::size_t number) {
     fail(book.path, false);
     return State::failed;
   }
+  // The library's temporary files hold a workbook's XML (four to five times
+  // its scripts) and then the workbook, and it does not notice a write to
+  // them that fails: with too little room a workbook would come out cut
+  // short. So the room for every workbook being made is asked for first.
+  const std::uint64_t need = static_cast<std::uint64_t>(book.bytes) * kScratchPerScriptByte + kScratchReserve;
+  if (!reserve_scratch(need)) {
+    fail(book.path, false);
+    return State::failed;
+  }
+  struct Release {
+    ScriptWorkbooks& self;
+    std::uint64_t bytes;
+    ~Release() {
+      const std::lock_guard lock(self.mutex_);
+      self.scratch_reserved_ -= bytes;
+    }
+  } release{*this, need};
+
   const std::string file_name = scratch_prefix_ + std::to_string(number) + ".xlsx";
   const std::filesystem::path scratch = *scratch_folder_ / file_name;
   const std::optional<std::string> scratch_name = library_files::library_name(scratch);
@@ -131,6 +153,15 @@ ScriptWorkbooks::State ScriptWorkbooks::make(Book& book, std::size_t number) {
     return State::failed;
   }
   return State::written;
+}
+
+bool ScriptWorkbooks::reserve_scratch(std::uint64_t bytes) {
+  std::error_code ec;
+  const std::filesystem::space_info space = std::filesystem::space(*scratch_folder_, ec);
+  const std::lock_guard lock(mutex_);
+  if (!ec && space.available < scratch_reserved_ + bytes) return false;
+  scratch_reserved_ += bytes;
+  return true;
 }
 
 void ScriptWorkbooks::fail(const std::filesystem::path& path, bool removal) {

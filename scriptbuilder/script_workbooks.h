@@ -6,15 +6,20 @@
 // The scripts phase hands every script it writes over, bytes as written;
 // once the phase is done, the workbooks are made on threads of their own
 // (they depend on nothing else) while the later phases go on, and the run
-// waits for them at its end. A workbook is made in a scratch file (the
-// library writes files itself), read back and written to its place through
-// the FileSystem, replacing an old one whole. One that cannot be written
-// shows "%s ファイルを開けませんでした。" with its path and stops the run.
+// waits for them at its end. A workbook is made in a scratch file in the
+// system's temporary folder (the library writes files itself), read back
+// and written to its place through the FileSystem, replacing an old one
+// whole; the scratch file is removed. One that cannot be made or written
+// (among them: the temporary folder missing, or without room for its
+// files) shows "%s ファイルを開けませんでした。" with its path and stops the
+// run; a scratch file that cannot be removed, "%s ファイルを削除できません
+// でした。" with its path.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -76,6 +81,9 @@ class ScriptWorkbooks {
 
   void work();
   State make(Book& book, std::size_t number);
+  // Takes `bytes` of the scratch folder's free room for a workbook; false
+  // when it has not that much left beside the workbooks being made.
+  bool reserve_scratch(std::uint64_t bytes);
   void fail(const std::filesystem::path& path, bool removal);
   bool stopping() const { return stop_.load(std::memory_order_relaxed) || host_.cancel_requested(); }
   void join();
@@ -95,6 +103,7 @@ class ScriptWorkbooks {
   std::condition_variable changed_;
   std::vector<std::size_t> queue_;  // books by size, largest first
   std::size_t next_ = 0;
+  std::uint64_t scratch_reserved_ = 0;
   bool started_ = false;
   std::atomic<bool> stop_{false};
   std::optional<std::filesystem::path> failed_path_;
