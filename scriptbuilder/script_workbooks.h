@@ -12,8 +12,8 @@
 // whole; the scratch file is removed. One that cannot be made or written
 // (among them: the temporary folder missing, or without room for its
 // files) shows "%s ファイルを開けませんでした。" with its path and stops the
-// run; a scratch file that cannot be removed, "%s ファイルを削除できません
-// でした。" with its path.
+// run; a scratch file that cannot be removed shows
+// "%s ファイルを削除できませんでした。" with its path.
 #pragma once
 
 #include <atomic>
