@@ -100,6 +100,9 @@ class VocarWorkbooksTest : public ::testing::Test {
     write_file(tmp / "scn" / u8path(u8"とても長いシナリオファイルの名前がここに続いていて三十一文字を超える.txt"), "ミナ「長い」\r\n");
     write_file(tmp / "scn" / u8path(u8"とても長いシナリオファイルの名前がここに続いていて三十一文字を超えた.txt"), "ミナ「長い」\r\n");
     write_file(tmp / "scn" / "silent.txt", "先生「声なし」\r\n地の文\r\n");
+    // A relative name too long for the printed header (at most 255
+    // characters): its end is shown.
+    write_file(tmp / "scn" / std::string(80, 'd') / std::string(80, 'e') / std::string(80, 'f') / "R&D.txt", "エリ「深い」\r\n");
   }
 
   TempDir tmp;

@@ -116,7 +116,7 @@ def check_sheet_name(where, name, base):
         fail(where, f"sheet name {name!r} is not made from the file name {base!r}")
 
 
-def check_script_sheet(where, ws, script, first_row):
+def check_script_sheet(where, ws, script, first_row, relative):
     prefix, name, framed, rows = script
     marks = own_blocks(rows, framed)
     first_sheet = FIRST_PAGE_ROWS + (SHEET_ROWS - FIRST_PAGE_ROWS) // PAGE_ROWS * PAGE_ROWS
@@ -168,6 +168,10 @@ def check_script_sheet(where, ws, script, first_row):
     who = name if prefix == name else f"{name}（{prefix}）"
     if not header.startswith(who.replace("&", "&&") + "|"):
         fail(where, f"header {header!r} does not name {who!r}")
+    center = ws.oddHeader.center.text or ""
+    file_text = relative.replace("&", "&&")
+    if center != file_text and not (center.startswith("…") and file_text.endswith(center[1:]) and len(header) > 100):
+        fail(where, f"header's middle {center!r} does not name the file {relative!r}")
     right = ws.oddHeader.right.text or ""
     if not (right.startswith("収録") and "備考" in right):
         fail(where, f"header's right part {right!r} lacks the column labels")
@@ -223,7 +227,7 @@ def check_workbook(path, folder):
                     fail(where, f"contents link of {relative!r} is {target!r}, expected {want_target!r}")
                 base = os.path.splitext(relative.split("\\")[-1])[0]
                 check_sheet_name(f"{where} [{names[sheet_index]}]", names[sheet_index], base)
-            first += check_script_sheet(f"{where} [{names[sheet_index]}]", ws, script, first)
+            first += check_script_sheet(f"{where} [{names[sheet_index]}]", ws, script, first, relative)
             sheet_index += 1
             if first >= len(rows_):
                 break
