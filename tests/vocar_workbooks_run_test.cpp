@@ -226,8 +226,9 @@ TEST_F(VocarWorkbooksTest, AWorkbookThatCannotBeWrittenStopsTheRun) {
   // The scratch files go to a folder of the test's own.
   const fs::path scratch = tmp / "scratch";
   fs::create_directories(scratch);
-  const char* saved = std::getenv("TMPDIR");
-  const std::string saved_value = saved ? saved : "";
+  const char* tmpdir = std::getenv("TMPDIR");
+  const bool had_tmpdir = tmpdir != nullptr;
+  const std::string saved_value = had_tmpdir ? tmpdir : "";
   setenv("TMPDIR", scratch.c_str(), 1);
 
   NoEriWorkbook files;
@@ -248,7 +249,7 @@ TEST_F(VocarWorkbooksTest, AWorkbookThatCannotBeWrittenStopsTheRun) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find(u8(u8".xlsx ファイルを開けませんでした。")), std::string::npos) << missing.err;
 
-  if (saved) {
+  if (had_tmpdir) {
     setenv("TMPDIR", saved_value.c_str(), 1);
   } else {
     unsetenv("TMPDIR");
