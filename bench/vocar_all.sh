@@ -36,8 +36,9 @@ now_ns() { date +%s%N; }
 run_cat() { xargs -0 cat <"$files" >"$work/cat.out"; }
 run_vocar() { "$lumeno" vocar run --home "$home" --yes --no-progress "$corpus" >/dev/null; }
 configure() { "$lumeno" vocar config --home "$home" "$@" >/dev/null; }
-# Five digits: the tree has more than 9999 lines of some characters.
-configure start_number=00001
+# Five digits: the tree has more than 9999 lines of some characters. The
+# scripts' workbooks are timed by vocar_workbooks.sh.
+configure start_number=00001 script_spreadsheets=0
 
 # best_against_cat NAME: times run_vocar and cat in turns; prints a row.
 cat_ns=0

@@ -6,6 +6,7 @@
 
 #include "scriptbuilder/run_order.h"
 #include "scriptbuilder/run_voices.h"
+#include "scriptbuilder/script_workbooks.h"
 #include "shell/dialogue_marks.h"
 #include "shell/files.h"
 #include "shell/names.h"
@@ -107,7 +108,11 @@ int VocarRun::run_phases(RunContext& ctx) {
 
   const DialogueMatcher matcher(*characters, marks_);
   VoiceNumbering voices(*characters, settings);
-  BuilderRun run{ctx, settings, *characters, matcher, voices, writes};
+  // The scripts' workbooks are made once the scripts are written, beside
+  // the later phases; they are the run's last step but the ledger.
+  std::optional<ScriptWorkbooks> workbooks;
+  if (settings.output_scripts && settings.script_spreadsheets) workbooks.emplace(ctx.app, ctx.fs, host);
+  BuilderRun run{ctx, settings, *characters, matcher, voices, writes, workbooks ? &*workbooks : nullptr};
   if (ledger) {
     if (!ledger->scan(run)) return -1;
     remove_old_outputs();
@@ -115,7 +120,7 @@ int VocarRun::run_phases(RunContext& ctx) {
   }
 
   auto enabled = [&](const Phase& phase) { return ctx.app.settings.get_int(phase.setting_slot) == 1; };
-  int total = 0;
+  int total = workbooks ? 1 : 0;
   for (const Phase& phase : kPhases) total += enabled(phase) ? 1 : 0;
   int done = 0;
   for (const Phase& phase : kPhases) {
@@ -124,9 +129,17 @@ int VocarRun::run_phases(RunContext& ctx) {
     voices.reset_voice_counters();
     const int status = phase.run(run);
     // Every output of the phase is on disk before it counts as done.
-    if (!run.finish_writes() || status != 0) return -1;
+    if (!run.finish_writes() || status != 0) {
+      if (workbooks) workbooks->stop();
+      return -1;
+    }
+    if (workbooks) workbooks->start();
     ++done;
     host.progress_set_position(done * 1024 / total);
+    host.pause_ms(20);
+  }
+  if (workbooks) {
+    if (!workbooks->finish(done * 1024 / total, 1024)) return -1;
     host.pause_ms(20);
   }
   overflow_ = voices.overflow;

@@ -27,6 +27,8 @@ inline constexpr std::string_view kScriptFolder = "声優用台本";
 inline constexpr std::string_view kStaffListFolder = "スタッフ用リスト";
 inline constexpr std::string_view kVoiceTextFolder = "ボイス命令埋込済テキスト";
 
+class ScriptWorkbooks;
+
 // The largest source file an output takes (three times it must stay within 30 MiB).
 inline constexpr std::uint64_t kMaxSourceBytes = 10485760;
 
@@ -41,6 +43,8 @@ struct BuilderRun {
   VoiceNumbering& voices;
   // The output files go out through this, while the phase goes on.
   WriteBehind& writes;
+  // The scripts' workbooks, when the run makes them; else null.
+  ScriptWorkbooks* workbooks = nullptr;
 
   std::size_t file_count() const { return ctx.order.size(); }
   const RunFile& file(std::size_t k) const { return ctx.files[ctx.order[k]]; }

@@ -33,6 +33,7 @@ const SettingDef kDefs[] = {
     flag("all_characters_dialogue_only", kAllCharactersDialogueOnly, 0, "全キャラ一括台本時、セリフ以外消す"),
     flag("keep_direction_on_page", kKeepDirectionOnPage, 1, "ト書きの途中でページをまたがない"),
     flag("keep_other_dialogue_on_page", kKeepOtherDialogueOnPage, 1, "他セリフの途中でページをまたがない"),
+    flag("script_spreadsheets", kScriptSpreadsheets, 1, "台本をExcel形式（.xlsx）でも出力する"),
     flag("reserved_5", kReserved5, 1, {}, false),
     flag("reserved_91", kReserved91, 1, {}, false),
     text("dialogue_marks", kDialogueMarks, "「/『/（", "セリフとして認識させる記号（複数記述の場合は「/」で区切る）"),
@@ -72,6 +73,7 @@ BuilderSettings read_builder_settings(const Settings& settings) {
   s.all_characters_dialogue_only = on(kAllCharactersDialogueOnly);
   s.keep_direction_on_page = on(kKeepDirectionOnPage);
   s.keep_other_dialogue_on_page = on(kKeepOtherDialogueOnPage);
+  s.script_spreadsheets = on(kScriptSpreadsheets);
   s.dialogue_marks = settings.get_string(kDialogueMarks);
   s.second_string = settings.get_string(kSecondString);
   s.command_prefix = settings.get_string(kCommandPrefix);

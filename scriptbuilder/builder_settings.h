@@ -73,6 +73,7 @@ struct BuilderSettings {
   bool all_characters_dialogue_only = false;
   bool keep_direction_on_page = true;
   bool keep_other_dialogue_on_page = true;
+  bool script_spreadsheets = true;
   std::string dialogue_marks;
   std::string second_string;
   std::string command_prefix;

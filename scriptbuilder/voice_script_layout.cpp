@@ -22,20 +22,7 @@ void ScriptBody::line_end(std::string_view bytes) {
 }
 
 void ScriptBody::write(std::string_view bytes) {
-  std::size_t run = 0;
-  for (std::size_t i = 0; i < bytes.size();) {
-    const char c = bytes[i];
-    if (c != '\r' && c != '\n') {
-      i += sjis_char_length(bytes, i);
-      continue;
-    }
-    append(bytes.substr(run, i - run));
-    const std::size_t len = (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ? 2 : 1;
-    line_end(bytes.substr(i, len));
-    i += len;
-    run = i;
-  }
-  append(bytes.substr(run));
+  split_at_line_ends(bytes, [&](std::string_view text) { append(text); }, [&](std::string_view end) { line_end(end); });
 }
 
 // The current row's text is complete: a block may start with it, and the

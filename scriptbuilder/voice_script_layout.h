@@ -26,6 +26,8 @@
 #include <string>
 #include <string_view>
 
+#include "shell/sjis.h"
+
 namespace lumeno::scriptbuilder {
 
 inline constexpr int kFirstPageRows = 44;
@@ -88,6 +90,28 @@ class ScriptBody {
   bool protected_ = false;
   Block block_;
 };
+
+// Hands the text between line ends to `text` and each line end (CR LF, a
+// lone CR, a lone LF, found character by character) to `line_end`, in order;
+// `text` is called once more for what follows the last line end. How the
+// layout counts rows, and how a finished script is read back as rows.
+template <class Text, class LineEnd>
+void split_at_line_ends(std::string_view bytes, Text&& text, LineEnd&& line_end) {
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const char c = bytes[i];
+    if (c != '\r' && c != '\n') {
+      i += sjis_char_length(bytes, i);
+      continue;
+    }
+    text(bytes.substr(run, i - run));
+    const std::size_t len = (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ? 2 : 1;
+    line_end(bytes.substr(i, len));
+    i += len;
+    run = i;
+  }
+  text(bytes.substr(run));
+}
 
 // The rows of a script's body as written (text bytes and line ends, which
 // may be CR LF, lone CR or lone LF), through the blank-row cut and the page

@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "scriptbuilder/script_workbooks.h"
 #include "shell/files.h"
 #include "shell/names.h"
 #include "shell/sjis.h"
@@ -126,6 +127,7 @@ bool write_script(BuilderRun& run, std::string_view voice_prefix, std::string_vi
     run.host().request_cancel();
     return false;
   }
+  if (run.workbooks) run.workbooks->add(workbook_file_name(voice_prefix, display_name), file.relative_name, bytes);
   if (!run.write_output(name, std::move(bytes))) return false;
   run.host().progress_set_file_text(script_file_name(voice_prefix, display_name, file.relative_name, ".xls"));
   return true;

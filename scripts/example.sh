@@ -8,6 +8,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+scripts/linux-deps.sh --build
 scripts/build.sh build -DCMAKE_BUILD_TYPE=Release >/dev/null
 lumeno=build/shell/console/lumeno
 

@@ -15,6 +15,10 @@ if grep -rn --include='*.cpp' --include='*.h' '#include <chrono>' shell packer d
   exit 1
 fi
 
+# libxlsxwriter for the build; openpyxl, LibreOffice and poppler for the
+# workbook tests.
+scripts/linux-deps.sh
+
 echo "== release build (warnings are errors)"
 scripts/build.sh build -DCMAKE_BUILD_TYPE=Release -DLUMENO_WERROR=ON
 ctest --test-dir build --output-on-failure -j "$(nproc)"

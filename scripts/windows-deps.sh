@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the Windows programs need to be built and tested here, when
 # it is missing: the mingw-w64 cross compiler, Wine, Xvfb, ImageMagick (the
-# screenshots) and a Japanese font for Wine. Debian packages, as root.
+# screenshots) and a Japanese font for Wine. Debian packages, as root. Then
+# builds libxlsxwriter for them (scripts/windows-xlsxwriter.sh).
 set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
 
 need=()
 have() { command -v "$1" >/dev/null 2>&1; }
@@ -15,13 +17,13 @@ have xauth || need+=(xauth)
 # (a convert that is not ImageMagick's, such as a stand-in on the path, does not count)
 convert -version 2>/dev/null | grep -q ImageMagick || need+=(imagemagick)
 fc-list 2>/dev/null | grep -qi ipagothic || need+=(fonts-ipafont-gothic)
-[ ${#need[@]} -eq 0 ] && exit 0
-
-if [ "$(id -u)" != 0 ] || ! have apt-get; then
-  echo "missing for the Windows programs: ${need[*]} (install them, or run as root with apt-get)" >&2
-  exit 1
+# The workbook library's Windows build: zlib for mingw-w64, and what
+# unpacks Debian's source package.
+[ -f /usr/x86_64-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)
+have dpkg-source || need+=(dpkg-dev)
+if [ ${#need[@]} -gt 0 ]; then
+  . "$root/scripts/apt-install.sh"
+  apt_install "for the Windows programs" "${need[@]}"
 fi
-echo "== installing ${need[*]}"
-export DEBIAN_FRONTEND=noninteractive
-install() { apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null; }
-install || { apt-get update -q >/dev/null && install; }
+
+exec "$root/scripts/windows-xlsxwriter.sh"

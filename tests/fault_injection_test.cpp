@@ -2,6 +2,7 @@
 // and never the completion message, and no input is lost.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 
 #include "packer/pack.h"
@@ -183,9 +184,22 @@ std::map<std::string, std::string> files_below(const std::filesystem::path& fold
 
 TEST(FaultInjection, VocarStopsOnEveryFailureAndWritesNoHalfFile) {
   const std::string definitions = "ERI,エリ\r\nYUTO,ユウト\r\n";
+  // The workbooks' scratch files go to a folder of each run's own.
+  const char* tmpdir = std::getenv("TMPDIR");
+  const bool had_tmpdir = tmpdir != nullptr;
+  const std::string saved = had_tmpdir ? tmpdir : "";
   auto prepare = [&](const TempDir& dir) {
     write_scenario(dir);
     write_file(dir / "home" / testing::u8path(u8"キャラ定義.txt"), definitions);
+    std::filesystem::create_directories(dir / "scratch");
+    setenv("TMPDIR", (dir / "scratch").c_str(), 1);
+  };
+  auto restore_tmpdir = [&] {
+    if (had_tmpdir) {
+      setenv("TMPDIR", saved.c_str(), 1);
+    } else {
+      unsetenv("TMPDIR");
+    }
   };
   // What a run without failures writes.
   std::map<std::string, std::string> reference;
@@ -193,11 +207,13 @@ TEST(FaultInjection, VocarStopsOnEveryFailureAndWritesNoHalfFile) {
     TempDir dir;
     prepare(dir);
     const auto result = testing::run_cli({"vocar", "run", "--home", (dir / "home").string(), "--no-progress", "--yes", "scn"}, dir.path());
+    restore_tmpdir();
     ASSERT_EQ(result.status, 0) << result.err;
     reference = files_below(dir / "home" / testing::u8path(u8"ボイス命令埋込済テキスト"));
     ASSERT_EQ(reference.size(), 2u);
   }
   for_each_fault("vocar", prepare, [&](const TempDir& dir, bool failed) {
+    restore_tmpdir();
     expect_scenario_unchanged(dir);
     EXPECT_EQ(read_file(dir / "home" / testing::u8path(u8"キャラ定義.txt")), definitions);
     // A voice-embedded text is there whole or not at all.
@@ -206,8 +222,17 @@ TEST(FaultInjection, VocarStopsOnEveryFailureAndWritesNoHalfFile) {
       ASSERT_TRUE(reference.count(name)) << name;
       EXPECT_EQ(text, reference.at(name)) << name;
     }
+    // A workbook is there whole or not at all, and so is its scratch file
+    // once the run is over (unless its removal was the failure).
+    for (const auto& [name, bytes] : files_below(dir / "home" / testing::u8path(u8"声優用台本"))) {
+      if (!name.ends_with(".xlsx")) continue;
+      EXPECT_EQ(bytes.rfind("PK\x03\x04", 0), 0u) << name;
+      EXPECT_NE(bytes.find("PK\x05\x06", bytes.size() > 64 ? bytes.size() - 64 : 0), std::string::npos) << name;
+    }
     if (!failed) {
       EXPECT_EQ(written.size(), reference.size());
+      EXPECT_TRUE(std::filesystem::is_empty(dir / "scratch"));
+      EXPECT_TRUE(std::filesystem::exists(dir / "home" / testing::u8path(u8"声優用台本/[全キャラ一括台本].xlsx")));
     }
   });
 }

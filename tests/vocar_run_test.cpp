@@ -48,8 +48,8 @@ TEST_F(VocarRunTest, WritesTheVoiceEmbeddedTreeFromTheRelativeNames) {
   const std::string bytes = read_file(home() / "Vocar.dat");
   ASSERT_EQ(bytes.size(), 2096u);
   settings.deserialize(bytes);
-  for (int slot : {1, 2, 3, 4, 5, 6, 7, 9, 10, 13, 14, 91}) EXPECT_EQ(settings.get_int(slot), 1) << slot;
-  for (int slot : {0, 8, 11, 12, 15, 90, 92, 127}) EXPECT_EQ(settings.get_int(slot), 0) << slot;
+  for (int slot : {1, 2, 3, 4, 5, 6, 7, 9, 10, 13, 14, 15, 91}) EXPECT_EQ(settings.get_int(slot), 1) << slot;
+  for (int slot : {0, 8, 11, 12, 90, 92, 127}) EXPECT_EQ(settings.get_int(slot), 0) << slot;
   EXPECT_EQ(settings.get_string(kDialogueMarks), "「/『/（");
   EXPECT_EQ(settings.get_string(kCommandPrefix), "\\VO(");
   EXPECT_EQ(settings.get_string(kStartNumber), "0001");
@@ -189,6 +189,23 @@ class VocarProgressTest : public VocarRunTest {
 
 TEST_F(VocarProgressTest, EachPhaseMovesTheBarByItsShare) {
   write_file(scn() / "a.txt", "エリ「…」");
+  // The workbooks are the last step, with a share of their own: each one
+  // moves the bar when it is written.
+  RecordingHost with_workbooks;
+  EXPECT_EQ(run_with(with_workbooks),
+            (std::vector<std::string>{
+                "range 1024", "count 声優用台本 を生成しています。", "file 声優用台本\\[ERI]エリ\\scn\\a.xls",
+                "file 声優用台本\\[全キャラ一括台本]\\scn\\a.xls", "position 256", "pause 20",
+                "count スタッフ用リスト を生成しています。", "file スタッフ用リスト\\キャラ別テキストリスト\\CTX_List_ERI.txt",
+                "file スタッフ用リスト\\キャラ別ボイス数リスト\\CVO_List_ERI.txt",
+                "file スタッフ用リスト\\ファイル別ボイス数リスト\\FVO_List.txt", "position 512", "pause 20",
+                "count ボイス命令埋込済テキスト を生成しています。", "file ボイス命令埋込済テキスト\\scn\\a.txt", "position 768",
+                "pause 20", "count 声優用台本（Excel形式） を生成しています。", "file 声優用台本\\[ERI]エリ.xlsx", "position 896",
+                "file 声優用台本\\[全キャラ一括台本].xlsx", "position 1024", "pause 20"}));
+  EXPECT_EQ(with_workbooks.completions.size(), 1u);
+
+  // Without them, the three phases share the bar as they always did.
+  ASSERT_EQ(config({"script_spreadsheets=0"}).status, 0);
   RecordingHost all;
   EXPECT_EQ(run_with(all), (std::vector<std::string>{
                                "range 1024",
@@ -203,7 +220,7 @@ TEST_F(VocarProgressTest, EachPhaseMovesTheBarByItsShare) {
   EXPECT_EQ(all.completions, std::vector<std::string>{"台本化処理が完了しました。"});
   EXPECT_EQ(all.captions, std::vector<std::string>{"Lumeno Scenify Tool"});
 
-  ASSERT_EQ(config({"output_scripts=0", "output_staff_lists=0", "output_voice_text=0"}).status, 0);
+  ASSERT_EQ(config({"output_scripts=0", "output_staff_lists=0", "output_voice_text=0", "script_spreadsheets=1"}).status, 0);
   RecordingHost none;
   EXPECT_EQ(run_with(none), std::vector<std::string>{"range 1024"});
   EXPECT_EQ(none.completions.size(), 1u);

@@ -60,6 +60,7 @@ constexpr OptionBinding kVocar[] = {
     {.kind = Kind::check, .key = "script_frame_dialogue", .control = IDC_V_SCRIPT_FRAME},
     {.kind = Kind::check, .key = "script_strip_commands", .control = IDC_V_SCRIPT_STRIP_COMMANDS},
     {.kind = Kind::check, .key = "script_all_characters", .control = IDC_V_SCRIPT_ALL_CHARACTERS},
+    {.kind = Kind::check, .key = "script_spreadsheets", .control = IDC_V_SCRIPT_SPREADSHEETS},
     {.kind = Kind::check, .key = "all_characters_dialogue_only", .control = IDC_V_ALL_DIALOGUE_ONLY},
     {.kind = Kind::check, .key = "keep_dialogue_on_page", .control = IDC_V_KEEP_DIALOGUE},
     {.kind = Kind::check, .key = "keep_direction_on_page", .control = IDC_V_KEEP_DIRECTION},

@@ -5,6 +5,7 @@
 # screenshots go to BUILD_DIR/screenshots as PNG.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
 build=$(cd "$1" && pwd)
 shift
 . "$here/wine_env.sh"
@@ -27,6 +28,19 @@ for tool in "$@"; do
   english="$here/../../resources/languages/$name/English.lng"
   timeout 900 "$WINE" "$build/tests/win32/desktop_test.exe" "$tool" "$(winpath "$exe")" "$(winpath "$work/run")" "$(winpath "$work/shots")" \
     "$(winpath "$(cd "$(dirname "$english")" && pwd)/English.lng")" || status=1
+  if [ "$tool" = vocar ]; then
+    # The workbooks of the first run hold the sheets the Linux program
+    # writes from the same scenario and definitions.
+    linux_lumeno="$root/build/shell/console/lumeno"
+    if [ -x "$linux_lumeno" ] && mkdir -p "$work/linux-home" && cp "$work/run/home/キャラ定義.txt" "$work/linux-home/" &&
+      (cd "$work/run" && "$linux_lumeno" vocar run --home "$work/linux-home" --yes --no-progress 台本 >/dev/null) &&
+      /usr/bin/python3 "$root/tests/workbooks/workbook_check.py" same "$work/run/workbooks" "$work/linux-home/声優用台本"; then
+      echo "[ OK ] vocar: the workbooks hold the sheets the Linux program writes"
+    else
+      echo "[FAIL] vocar: the workbooks hold the sheets the Linux program writes (needs $linux_lumeno)"
+      status=1
+    fi
+  fi
   for bmp in "$work"/shots/*.bmp; do
     [ -e "$bmp" ] || continue
     base=$(basename "$bmp" .bmp)

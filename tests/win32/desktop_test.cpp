@@ -468,6 +468,9 @@ void check_vocar_options(App& app, const std::string& defaults) {
                    text_of(GetDlgItem(dialog, IDC_V_COMMAND_SUFFIX)),
                L"0001,A1_,「/『/（,\\VO(,)", "vocar: the edit boxes show the default texts");
   report.check(!IsWindowVisible(GetDlgItem(dialog, IDC_V_KEEP_COMMENT_HIDDEN)), "vocar: the reserved check box is not shown");
+  report.check(IsWindowVisible(GetDlgItem(dialog, IDC_V_SCRIPT_SPREADSHEETS)) && checked(dialog, IDC_V_SCRIPT_SPREADSHEETS) &&
+                   text_of(GetDlgItem(dialog, IDC_V_SCRIPT_SPREADSHEETS)) == L"台本をExcel形式（.xlsx）でも出力する",
+               "vocar: the workbooks check box is shown, ticked by default");
   click(dialog, IDC_V_SECOND_FROM_FILE);
   const bool greyed = !IsWindowEnabled(GetDlgItem(dialog, IDC_V_SECOND_STRING));
   click(dialog, IDC_V_SECOND_FIXED);
@@ -491,10 +494,12 @@ void check_vocar_options(App& app, const std::string& defaults) {
   set_edit(dialog, IDC_V_SECOND_STRING, L"B2_");
   click(dialog, IDC_V_SECOND_FROM_FILE);
   click(dialog, IDC_V_OUTPUT_SCRIPTS);
+  click(dialog, IDC_V_SCRIPT_SPREADSHEETS);
   press(dialog, IDOK);
   const bool closed = app.gone(dialog);
   const std::string after = app.settings();
   report.check(closed && after.size() == 2096 && settings_int(after, 11) == 1 && settings_int(after, 2) == 0 && settings_int(after, 91) == 1 &&
+                   settings_int(after, 15) == 0 &&
                    settings_string(after, 128, 4) == "00000000" && settings_string(after, 128, 1) == "B2_",
                "vocar: OK stores eight zeros, the radio, the box and the greyed second string");
 
@@ -503,7 +508,7 @@ void check_vocar_options(App& app, const std::string& defaults) {
   press(dialog, IDC_DEFAULTS);
   Sleep(200);
   report.check(checked(dialog, IDC_V_SECOND_FIXED) && text_of(GetDlgItem(dialog, IDC_V_START_NUMBER)) == L"0001" &&
-                   IsWindowEnabled(GetDlgItem(dialog, IDC_V_SECOND_STRING)),
+                   IsWindowEnabled(GetDlgItem(dialog, IDC_V_SECOND_STRING)) && checked(dialog, IDC_V_SCRIPT_SPREADSHEETS),
                "vocar: the defaults button resets the controls and the enable rule");
   press(dialog, IDCANCEL);
   app.gone(dialog);
@@ -849,6 +854,17 @@ void check_vocar_runs(const Tool& tool, const std::wstring& work, const std::wst
   if (done) press(done, IDOK);
   file_is(home + L"\\ボイス命令埋込済テキスト\\台本\\01.txt", "\\VO(ERI_A1_0001)\r\nエリ「おはよう」\r\n地の文\r\n",
           "vocar: the voice-embedded copy beside the program numbers the dialogue");
+  // The scripts' workbooks, kept for desktop.sh to compare with the ones
+  // the Linux program writes from the same scenario.
+  const std::wstring scripts = home + L"\\声優用台本\\";
+  const std::wstring kept = work + L"\\workbooks";
+  make_folder(kept);
+  for (const wchar_t* book : {L"[ERI]エリ.xlsx", L"[全キャラ一括台本].xlsx"}) {
+    const std::optional<std::string> bytes = read_file(scripts + book);
+    report.check(bytes && bytes->rfind("PK\x03\x04", 0) == 0 && bytes->find("PK\x05\x06") != std::string::npos,
+                 "vocar: the run writes the workbook " + utf8(book));
+    CopyFileW((scripts + book).c_str(), (kept + L"\\" + book).c_str(), FALSE);
+  }
   report.check(app.close(), "vocar: closes after the run");
 
   // Every file holds one line of エリ: the last file's line is voice 4000

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need beyond g++, CMake and Python 3,
+# when it is missing (Debian packages, as root):
+#
+#   scripts/linux-deps.sh          libxlsxwriter-dev (Vocar's workbooks), and
+#                                  for the tests GoogleTest, python3-openpyxl
+#                                  (reads the workbooks back), LibreOffice
+#                                  (renders them) and poppler-utils (pdfinfo,
+#                                  pdftoppm), with a Japanese font
+#   scripts/linux-deps.sh --build  libxlsxwriter-dev only
+set -euo pipefail
+
+need=()
+have() { command -v "$1" >/dev/null 2>&1; }
+[ -f /usr/include/xlsxwriter.h ] || need+=(libxlsxwriter-dev)
+if [ "${1:-}" != --build ]; then
+  [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+  /usr/bin/python3 -c 'import openpyxl' 2>/dev/null || need+=(python3-openpyxl)
+  have soffice || need+=(libreoffice-calc-nogui)
+  have pdfinfo && have pdftoppm || need+=(poppler-utils)
+  fc-list 2>/dev/null | grep -qi ipagothic || need+=(fonts-ipafont-gothic)
+fi
+[ ${#need[@]} -eq 0 ] && exit 0
+. "$(dirname "$0")/apt-install.sh"
+apt_install "for the build and the tests" "${need[@]}"
