@@ -14,6 +14,12 @@ if grep -rnE --include='*.h' --include='*.cpp' --include='*.rc' "^[[:space:]]*#[
   echo "error: the shell includes a header from above it (a tool folder or programs/)" >&2
   status=1
 fi
+# The frames know no tool by its key either (the tool list and the options
+# pages, in programs/, hand them what they show).
+if grep -rnE --include='*.h' --include='*.cpp' '"(vocar|pruna|namex|splix|bindo)"' shell | grep -v '^shell/tool.h:.*// '; then
+  echo "error: the shell names a tool" >&2
+  status=1
+fi
 if grep -rnE --include='CMakeLists.txt' 'lumeno_(scriptbuilder|stripper|namefinder|divider|packer|tools)\b' shell; then
   echo "error: the shell's build links a tool's library" >&2
   status=1

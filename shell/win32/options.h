@@ -40,9 +40,6 @@ struct OptionsPage {
   void (*refresh)(HWND dialog) = nullptr;
 };
 
-// The page of a tool by its key ("bindo"); null for a tool without one.
-const OptionsPage* options_page(std::string_view tool_key);
-
 // Shows the options dialog owned by `owner`. OK checks the texts (the
 // tool's checks, in the order of the page), stores every control into the
 // settings and writes the settings file; Cancel and the close box change

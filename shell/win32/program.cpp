@@ -117,7 +117,7 @@ std::wstring instance_name(std::wstring path) {
   return std::wstring(hex) + L":" + path.substr(path.size() - (kLimit - 17));
 }
 
-int run_program(HINSTANCE instance, int show_mode, const console::ToolEntry& entry) {
+int run_program(HINSTANCE instance, int show_mode, const console::ToolEntry& entry, const OptionsPage* options) {
   const ToolInfo& tool = entry.info();
 
   // Two starts at the same moment: the later one ends here, silently.
@@ -149,7 +149,7 @@ int run_program(HINSTANCE instance, int show_mode, const console::ToolEntry& ent
   }
   AppState& app = *started;
 
-  MainWindow window(instance, entry, options_page(tool.key), app, files);
+  MainWindow window(instance, entry, options, app, files);
   if (!window.create(name)) return 0;
   window.show(show_mode);
   const std::vector<fs::path> paths = command_line_paths(start_folder);

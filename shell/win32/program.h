@@ -7,11 +7,13 @@
 #include <string>
 
 #include "shell/console/tools.h"
+#include "shell/win32/options.h"
 
 namespace lumeno::win32 {
 
-// Runs the desktop program of `tool` and returns its exit code (always 0).
-int run_program(HINSTANCE instance, int show_mode, const console::ToolEntry& tool);
+// Runs the desktop program of `tool`, whose options dialog shows `options`
+// (none: the menu command does nothing), and returns its exit code (always 0).
+int run_program(HINSTANCE instance, int show_mode, const console::ToolEntry& tool, const OptionsPage* options);
 
 // The name of one program file's running copy: the module path with ASCII
 // letters lower-cased and every "\" made ":". It names the main window's

@@ -22,15 +22,16 @@ struct ProgressControls {
   int file;
 };
 
-ProgressControls controls_of(const ToolInfo& tool) {
-  if (tool.key == "vocar") return {IDC_VOCAR_PROGRESS_BAR, IDC_VOCAR_PROGRESS_COUNT, IDC_VOCAR_PROGRESS_FILE};
+// The program's dialog template numbers its controls in one of two sets.
+ProgressControls controls_of(HWND dialog) {
+  if (GetDlgItem(dialog, IDC_VOCAR_PROGRESS_BAR)) return {IDC_VOCAR_PROGRESS_BAR, IDC_VOCAR_PROGRESS_COUNT, IDC_VOCAR_PROGRESS_FILE};
   return {IDC_PROGRESS_BAR, IDC_PROGRESS_COUNT, IDC_PROGRESS_FILE};
 }
 
 class ProgressDialog final : public Host {
  public:
   ProgressDialog(AppState& app, FileSystem& fs, ToolRun& hooks, bool selected_only)
-      : app_(app), hooks_(hooks), ctx_(app, *this, fs), controls_(controls_of(app.tool)) {
+      : app_(app), hooks_(hooks), ctx_(app, *this, fs) {
     ctx_.selected_only = selected_only;
   }
 
@@ -84,6 +85,7 @@ class ProgressDialog final : public Host {
 
   void open(HWND dialog) {
     dialog_ = dialog;
+    controls_ = controls_of(dialog);
     set_text(dialog, app_.texts[kUiProgressTitle]);
     set_item_text(dialog, IDCANCEL, app_.texts[kUiCancel]);
     worker_ = std::thread([this] {
@@ -105,7 +107,7 @@ class ProgressDialog final : public Host {
   AppState& app_;
   ToolRun& hooks_;
   RunContext ctx_;
-  ProgressControls controls_;
+  ProgressControls controls_{};
   HWND dialog_ = nullptr;
   std::thread worker_;
   RunOutcome outcome_;

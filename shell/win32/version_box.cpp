@@ -17,7 +17,8 @@ INT_PTR CALLBACK version_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM l
       const auto& app = *reinterpret_cast<const AppState*>(lparam);
       set_text(dialog, app.texts[kUiVersion]);
       set_item_text(dialog, IDOK, app.texts[kUiOk]);
-      const int text_id = app.tool.key == "vocar" ? IDC_VOCAR_VERSION_TEXT : IDC_VERSION_TEXT;
+      // The program's template numbers its text one of two ways.
+      const int text_id = GetDlgItem(dialog, IDC_VOCAR_VERSION_TEXT) ? IDC_VOCAR_VERSION_TEXT : IDC_VERSION_TEXT;
       set_item_text(dialog, text_id, version_text(app.tool));
       SetFocus(GetDlgItem(dialog, IDOK));
       return FALSE;
