@@ -112,7 +112,7 @@ int VocarRun::run_phases(RunContext& ctx) {
   // the later phases; they are the run's last step but the ledger.
   std::optional<ScriptWorkbooks> workbooks;
   if (settings.output_scripts && settings.script_spreadsheets) workbooks.emplace(ctx.app, ctx.fs, host);
-  BuilderRun run{ctx, settings, *characters, matcher, voices, writes, workbooks ? &*workbooks : nullptr};
+  BuilderRun run{ctx, settings, *characters, matcher, voices, writes, workbooks ? &*workbooks : nullptr, &marks_};
   if (ledger) {
     if (!ledger->scan(run)) return -1;
     remove_old_outputs();

@@ -45,6 +45,8 @@ struct BuilderRun {
   WriteBehind& writes;
   // The scripts' workbooks, when the run makes them; else null.
   ScriptWorkbooks* workbooks = nullptr;
+  // The dialogue marks the matcher was made with.
+  const DialogueMarks* marks = nullptr;
 
   std::size_t file_count() const { return ctx.order.size(); }
   const RunFile& file(std::size_t k) const { return ctx.files[ctx.order[k]]; }
