@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -68,6 +69,14 @@ struct BuilderRun {
   // could not be written.
   bool finish_writes();
 };
+
+// A run's dialogue marks, parsed from the settings at the start command;
+// nothing, with the reason for a terminal in `why`, when the marks or the
+// start number (a settings file edited by hand) would refuse the start.
+std::optional<DialogueMarks> run_dialogue_marks(const AppState& app, std::string& why);
+
+// Reads a run's source file as every output reads it (BuilderRun::read_source).
+BuilderRun::SourceStatus read_run_source(RunContext& ctx, const RunFile& file, std::string& text);
 
 // A phase: 0 when done, nonzero when the run must stop (its messages shown).
 using PhaseFunction = int (*)(BuilderRun& run);

@@ -15,14 +15,13 @@ constexpr BracketPair kBrackets[] = {
     {"\xA2", "\xA3"},  // the half-width corner brackets
 };
 
-// The last character of a text.
+}  // namespace
+
 std::string_view last_character(std::string_view text) {
   std::size_t last = 0;
   for (std::size_t i = 0; i < text.size(); i += sjis_char_length(text, i)) last = i;
   return text.substr(last);
 }
-
-}  // namespace
 
 std::string_view closing_bracket(std::string_view opening) {
   for (const BracketPair& pair : kBrackets) {

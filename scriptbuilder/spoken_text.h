@@ -26,6 +26,9 @@ namespace lumeno::scriptbuilder {
 // half-width forms); empty for any other text.
 std::string_view closing_bracket(std::string_view opening);
 
+// The last character of a text (empty for an empty text).
+std::string_view last_character(std::string_view text);
+
 // The first of `marks`, in their order, that `text` continues with at `at`;
 // empty when none does.
 std::string_view mark_at(std::string_view text, std::size_t at, const DialogueMarks& marks);
