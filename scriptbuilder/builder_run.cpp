@@ -171,15 +171,22 @@ std::optional<DialogueMarks> run_dialogue_marks(const AppState& app, std::string
 BuilderRun::SourceStatus BuilderRun::read_source(const RunFile& file, std::string& text) const { return read_run_source(ctx, file, text); }
 
 BuilderRun::SourceStatus read_run_source(RunContext& ctx, const RunFile& file, std::string& text) {
-  FileBuffer buffer;
-  buffer.data = std::move(text);
-  if (read_whole_file(ctx.fs, ctx.host, buffer, file.path, true) != kReadOk) return BuilderRun::SourceStatus::unreadable;
-  if (buffer.data.size() > kMaxSourceBytes) {
+  const ReadStatus status = ctx.fs.read(file.path, text);
+  const BuilderRun::SourceStatus accepted = accept_run_source(ctx, status, text.size());
+  if (status != ReadStatus::ok) text.clear();
+  return accepted;
+}
+
+BuilderRun::SourceStatus accept_run_source(RunContext& ctx, ReadStatus status, std::uint64_t size) {
+  if (status != ReadStatus::ok) {
+    ctx.host.message(read_failure_message(status));
+    return BuilderRun::SourceStatus::unreadable;
+  }
+  if (size > kMaxSourceBytes) {
     ctx.host.message(kMsgSourceTooLarge);
     ctx.host.request_cancel();
     return BuilderRun::SourceStatus::too_large;
   }
-  text = std::move(buffer.data);
   return BuilderRun::SourceStatus::ok;
 }
 

@@ -77,6 +77,9 @@ std::optional<DialogueMarks> run_dialogue_marks(const AppState& app, std::string
 
 // Reads a run's source file as every output reads it (BuilderRun::read_source).
 BuilderRun::SourceStatus read_run_source(RunContext& ctx, const RunFile& file, std::string& text);
+// What read_run_source makes of a read that gave `status` and `size` bytes:
+// the messages shown, the cancel flag set for a file too large.
+BuilderRun::SourceStatus accept_run_source(RunContext& ctx, ReadStatus status, std::uint64_t size);
 
 // A phase: 0 when done, nonzero when the run must stop (its messages shown).
 using PhaseFunction = int (*)(BuilderRun& run);

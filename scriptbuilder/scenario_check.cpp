@@ -7,6 +7,7 @@
 
 #include "scriptbuilder/builder_run.h"
 #include "scriptbuilder/dialogue_counts.h"
+#include "scriptbuilder/file_workers.h"
 #include "scriptbuilder/production_checks.h"
 #include "scriptbuilder/run_order.h"
 #include "scriptbuilder/spoken_text.h"
@@ -157,6 +158,52 @@ std::string file_name_fault(std::string_view text) {
   return {};
 }
 
+// What one file gives the check.
+struct FileFindings {
+  std::string findings;               // its lines of the report
+  std::vector<std::string> unknown;   // the unknown speakers' names, a line each, in order
+  std::size_t bracket_lines = 0;
+  std::vector<std::uint32_t> speakers;  // the characters who speak in it
+};
+
+// The check of one file (on a worker thread: it reads only what it is given).
+FileFindings check_file(std::string_view text, std::string_view relative_name, const DialogueMatcher& matcher,
+                        const DialogueMarks& marks, const MarkStarts& mark_starts, std::size_t characters) {
+  FileFindings out;
+  std::vector<bool> speaks(characters, false);
+  const std::size_t n = text.size();
+  bool in_block = false;
+  std::size_t number = 1;
+  for (std::size_t i = 0; i < n; ++number) {
+    const std::size_t end = find_line_end(text, i);
+    const std::string_view line = text.substr(i, end - i);
+    const bool inside = in_block;
+    in_block = block_comment_after(line, in_block);
+    if (!line.empty()) {
+      std::size_t name_end = 0;
+      if (const std::optional<DialogueMatch> match = matcher.match(text, i)) {
+        const auto c = static_cast<std::size_t>(match->character);
+        if (!speaks[c]) out.speakers.push_back(static_cast<std::uint32_t>(c));
+        speaks[c] = true;
+        name_end = std::min(match->name_length, line.size());
+      } else if (!inside && (name_end = unknown_speaker_name(line, marks, mark_starts)) > 0) {
+        out.unknown.emplace_back(line.substr(0, name_end));
+        append_finding(out.findings, relative_name, number, "定義にない話者: ", out.unknown.back());
+      }
+      if (name_end > 0 && !inside) {
+        const std::string fault = bracket_fault(line, name_end);
+        if (!fault.empty()) {
+          append_finding(out.findings, relative_name, number, fault);
+          ++out.bracket_lines;
+        }
+      }
+    }
+    if (end >= n) break;
+    i = end + line_break_length(text, end);
+  }
+  return out;
+}
+
 class ScenarioCheckRun final : public VocarCheckRun {
  public:
   int run_files(RunContext& ctx) override {
@@ -170,49 +217,57 @@ class ScenarioCheckRun final : public VocarCheckRun {
 
  private:
   int check(RunContext& ctx);
-  void check_file(std::string_view text, std::string_view relative_name);
   std::string check_definitions() const;
 
-  MarkStarts mark_starts_{};
   std::vector<bool> speaks_;
-  std::string findings_;
-  std::size_t unknown_lines_ = 0;
-  std::size_t bracket_lines_ = 0;
-  struct Unknown {
-    std::size_t lines = 0;
-    std::size_t first = 0;  // the order of its first line
-  };
-  std::unordered_map<std::string, Unknown> unknown_;
 };
 
 int ScenarioCheckRun::check(RunContext& ctx) {
   Host& host = ctx.host;
   host.progress_set_range(1024);
   if (!start(ctx)) return -1;
-  speaks_.assign(characters().characters.size(), false);
+  const std::size_t characters_count = characters().characters.size();
+  speaks_.assign(characters_count, false);
+  MarkStarts mark_starts{};
   for (const std::string& mark : marks()) {
-    if (!mark.empty()) mark_starts_[static_cast<unsigned char>(mark[0])] = true;
+    if (!mark.empty()) mark_starts[static_cast<unsigned char>(mark[0])] = true;
   }
   host.progress_set_count_text("シナリオ を確認しています。");
-  std::string text;
   const std::size_t count = ctx.order.size();
+  FileWorkers<FileFindings> files(ctx, [&](std::size_t k, const std::string& text) {
+    return check_file(text, ctx.files[ctx.order[k]].relative_name, matcher(), marks(), mark_starts, characters_count);
+  });
+  std::string findings;
+  std::size_t unknown_lines = 0;
+  std::size_t bracket_lines = 0;
+  struct Unknown {
+    std::size_t lines = 0;
+    std::size_t first = 0;  // the order of its first line
+  };
+  std::unordered_map<std::string, Unknown> unknown;
   for (std::size_t k = 0; k < count; ++k) {
-    if (ctx.cancelled()) return -1;
-    const RunFile& file = ctx.files[ctx.order[k]];
-    if (read_run_source(ctx, file, text) != BuilderRun::SourceStatus::ok) return -1;
-    check_file(text, file.relative_name);
-    host.progress_set_file_text(file.relative_name);
+    std::optional<FileFindings> file = files.next();
+    if (!file) return -1;
+    findings += file->findings;
+    for (std::string& name : file->unknown) {
+      ++unknown_lines;
+      Unknown& seen = unknown[std::move(name)];
+      if (seen.lines++ == 0) seen.first = unknown_lines;
+    }
+    bracket_lines += file->bracket_lines;
+    for (std::uint32_t c : file->speakers) speaks_[c] = true;
+    host.progress_set_file_text(ctx.files[ctx.order[k]].relative_name);
     host.progress_set_position(static_cast<int>((k + 1) * 1024 / count));
   }
 
   std::string body;
-  if (!findings_.empty()) {
+  if (!findings.empty()) {
     append_parts(body, {"■シナリオ ("});
-    append_number(body, unknown_lines_ + bracket_lines_);
-    append_parts(body, {")\r\n", findings_});
+    append_number(body, unknown_lines + bracket_lines);
+    append_parts(body, {")\r\n", findings});
   }
-  if (!unknown_.empty()) {
-    std::vector<std::pair<std::string_view, Unknown>> names(unknown_.begin(), unknown_.end());
+  if (!unknown.empty()) {
+    std::vector<std::pair<std::string_view, Unknown>> names(unknown.begin(), unknown.end());
     std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) {
       return a.second.lines != b.second.lines ? a.second.lines > b.second.lines : a.second.first < b.second.first;
     });
@@ -234,44 +289,10 @@ int ScenarioCheckRun::check(RunContext& ctx) {
     append_parts(body, {")\r\n", definitions});
   }
   const auto n = [](std::size_t v) { return std::to_string(v); };
-  const std::string summary = "ファイル " + n(count) + " / 定義にない話者 " + n(unknown_lines_) + " 行 / 括弧 " + n(bracket_lines_) +
+  const std::string summary = "ファイル " + n(count) + " / 定義にない話者 " + n(unknown_lines) + " 行 / 括弧 " + n(bracket_lines) +
                               " 行 / キャラ定義 " + n(definition_count) + " 件";
-  set_report(std::move(body), summary, unknown_lines_ + bracket_lines_ + definition_count > 0);
+  set_report(std::move(body), summary, unknown_lines + bracket_lines + definition_count > 0);
   return ctx.cancelled() ? -1 : 0;
-}
-
-void ScenarioCheckRun::check_file(std::string_view text, std::string_view relative_name) {
-  const std::size_t n = text.size();
-  bool in_block = false;
-  std::size_t number = 1;
-  for (std::size_t i = 0; i < n; ++number) {
-    const std::size_t end = find_line_end(text, i);
-    const std::string_view line = text.substr(i, end - i);
-    const bool inside = in_block;
-    in_block = block_comment_after(line, in_block);
-    if (!line.empty()) {
-      std::size_t name_end = 0;
-      if (const std::optional<DialogueMatch> match = matcher().match(text, i)) {
-        speaks_[static_cast<std::size_t>(match->character)] = true;
-        name_end = std::min(match->name_length, line.size());
-      } else if (!inside && (name_end = unknown_speaker_name(line, marks(), mark_starts_)) > 0) {
-        const std::string name(line.substr(0, name_end));
-        append_finding(findings_, relative_name, number, "定義にない話者: ", name);
-        ++unknown_lines_;
-        Unknown& seen = unknown_[name];
-        if (seen.lines++ == 0) seen.first = unknown_lines_;
-      }
-      if (name_end > 0 && !inside) {
-        const std::string fault = bracket_fault(line, name_end);
-        if (!fault.empty()) {
-          append_finding(findings_, relative_name, number, fault);
-          ++bracket_lines_;
-        }
-      }
-    }
-    if (end >= n) break;
-    i = end + line_break_length(text, end);
-  }
 }
 
 std::string ScenarioCheckRun::check_definitions() const {

@@ -1,14 +1,15 @@
 // The recordings audit (production_checks.h): the run's voice names, as a
 // run gives them, against the recordings of a folder.
 #include <algorithm>
-#include <bit>
 #include <atomic>
+#include <bit>
 #include <charconv>
 #include <new>
 #include <unordered_map>
 
 #include "scriptbuilder/background.h"
 #include "scriptbuilder/builder_run.h"
+#include "scriptbuilder/file_workers.h"
 #include "scriptbuilder/production_checks.h"
 #include "scriptbuilder/run_order.h"
 #include "scriptbuilder/run_voices.h"
@@ -29,14 +30,24 @@ struct Recording {
   std::string voice;  // the voice name it gives, ASCII letters folded
 };
 
+using NativeName = std::basic_string_view<fs::path::value_type>;
+
+// The last part of a native path, without making a path of it (the walk
+// meets hundreds of thousands).
+NativeName native_file_name(const fs::path& path) {
+  const NativeName native = path.native();
+  std::size_t at = native.size();
+  while (at > 0 && native[at - 1] != '/' && native[at - 1] != fs::path::preferred_separator) --at;
+  return native.substr(at);
+}
+
 // The CP932 name of a file or folder name: ASCII as it stands (the common
 // case, and the same bytes in both), anything else through the name codec.
-std::optional<std::string> cp932_name(const fs::path& file_name) {
-  const auto& native = file_name.native();
-  if (std::all_of(native.begin(), native.end(), [](auto c) { return c >= 0x20 && c < 0x7F; })) {
-    return std::string(native.begin(), native.end());
+std::optional<std::string> cp932_name(NativeName file_name) {
+  if (std::all_of(file_name.begin(), file_name.end(), [](auto c) { return c >= 0x20 && c < 0x7F; })) {
+    return std::string(file_name.begin(), file_name.end());
   }
-  auto name = names::to_name(file_name);
+  auto name = names::to_name(fs::path(fs::path::string_type(file_name)));
   if (!name) return std::nullopt;
   return std::move(*name);
 }
@@ -112,11 +123,11 @@ RecordingsFound find_recordings(FileSystem& files, const fs::path& root, const s
       return out;
     }
     for (const DirEntry& item : items) {
-      const fs::path file_name = item.path.filename();
+      const NativeName file_name = native_file_name(item.path);
       const std::optional<std::string> name = cp932_name(file_name);
       // A name the code page cannot hold names no voice: an extra recording,
       // shown as near as it can be.
-      std::string shown = folder.name + (name ? *name : names::display_name(file_name));
+      std::string shown = folder.name + (name ? *name : names::display_name(fs::path(fs::path::string_type(file_name))));
       if (item.kind == EntryKind::directory) {
         queue.push_back({item.path, std::move(shown) + "\\"});
         continue;
@@ -151,12 +162,26 @@ class VoiceAuditRun final : public VocarCheckRun {
   // The voice names of the run's lines, as a run gives them; false when it
   // must stop (the messages shown).
   bool name_lines(RunContext& ctx);
-  void make_report(RunContext& ctx);
+  // Every voice name of the run, ASCII letters folded, in one index.
+  void index_voices();
+  void make_report();
+
+  // A voice name of the run with the recordings it has: the first, and the
+  // others linked from it in `next_same`.
+  struct Voiced {
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    std::uint32_t first = kNone;
+    std::uint32_t last = kNone;
+    std::uint32_t count = 0;
+  };
 
   fs::path recordings_;
   std::vector<FileVoices> files_;
   std::vector<VoiceFileName> names_;
   std::vector<Recording> found_;
+  std::optional<FoldedNames> index_;
+  std::vector<Voiced> voiced_;
+  std::vector<std::uint32_t> line_voice_;  // by line, in run order: into voiced_
 };
 
 int VoiceAuditRun::audit(RunContext& ctx) {
@@ -165,12 +190,16 @@ int VoiceAuditRun::audit(RunContext& ctx) {
   // The recordings are found while the scenario is read and numbered.
   std::atomic<bool> stop{false};
   Background<RecordingsFound> walk([&files = ctx.fs, root = recordings_, &stop, &host] { return find_recordings(files, root, stop, host); });
-  if (!start(ctx) || !name_lines(ctx)) {
-    stop = true;
-    return -1;
-  }
+  // However the audit ends, the walk ends with it.
+  struct StopWalk {
+    std::atomic<bool>& stop;
+    ~StopWalk() { stop = true; }
+  } stop_walk{stop};
+  if (!start(ctx) || !name_lines(ctx)) return -1;
   host.progress_set_count_text("録音 と照合しています。");
   host.progress_set_position(768);
+  // The voices are put in order while the recordings are still being found.
+  index_voices();
   std::optional<RecordingsFound> found = walk.get();
   if (!found) throw std::bad_alloc();
   if (found->unreadable) {
@@ -179,7 +208,7 @@ int VoiceAuditRun::audit(RunContext& ctx) {
   }
   if (found->stopped) return -1;
   found_ = std::move(found->recordings);
-  make_report(ctx);
+  make_report();
   host.progress_set_position(1024);
   return ctx.cancelled() ? -1 : 0;
 }
@@ -198,12 +227,16 @@ bool VoiceAuditRun::name_lines(RunContext& ctx) {
   const std::size_t count = ctx.order.size();
   files_.resize(count);
   names_.reserve(count);
-  std::string text;
+  FileWorkers<FileVoices> read(ctx, [&](std::size_t, const std::string& text) {
+    FileVoices voices;
+    scan_voice_lines(text, matcher(), characters(), voices);
+    return voices;
+  });
   for (std::size_t k = 0; k < count; ++k) {
-    if (ctx.cancelled()) return false;
+    std::optional<FileVoices> voices = read.next();
+    if (!voices) return false;
+    files_[k] = std::move(*voices);
     const RunFile& file = ctx.files[ctx.order[k]];
-    if (read_run_source(ctx, file, text) != BuilderRun::SourceStatus::ok) return false;
-    scan_voice_lines(text, matcher(), characters(), files_[k]);
     names_.push_back({file.relative_name, file.full_name});
     host.progress_set_file_text(file.relative_name);
     host.progress_set_position(static_cast<int>((k + 1) * 640 / count));
@@ -236,32 +269,30 @@ bool VoiceAuditRun::name_lines(RunContext& ctx) {
   return true;
 }
 
-void VoiceAuditRun::make_report(RunContext&) {
-  constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-  // Every voice name of the run (ASCII letters folded), with the recordings
-  // it has: the first, and the others linked from it in `next_same`.
-  struct Voiced {
-    std::uint32_t first = kNone;
-    std::uint32_t last = kNone;
-    std::uint32_t count = 0;
-  };
+void VoiceAuditRun::index_voices() {
   std::size_t voices = 0;
   for (const FileVoices& file : files_) voices += file.lines.size();
-  FoldedNames names(voices);
-  std::vector<Voiced> voiced;
-  voiced.reserve(voices);
-  std::vector<std::uint32_t> line_voice;  // by line, in run order: into `voiced`
-  line_voice.reserve(voices);
+  index_.emplace(voices);
+  voiced_.reserve(voices);
+  line_voice_.reserve(voices);
   std::string folded;
   for (const FileVoices& file : files_) {
     for (const VoiceLine& line : file.lines) {
       folded.assign(line.voice_name);
       lower_ascii_sjis(folded);
-      const std::uint32_t v = names.find_or_add(folded, static_cast<std::uint32_t>(voiced.size()));
-      if (v == voiced.size()) voiced.emplace_back();
-      line_voice.push_back(v);
+      const std::uint32_t v = index_->find_or_add(folded, static_cast<std::uint32_t>(voiced_.size()));
+      if (v == voiced_.size()) voiced_.emplace_back();
+      line_voice_.push_back(v);
     }
   }
+}
+
+void VoiceAuditRun::make_report() {
+  constexpr std::uint32_t kNone = Voiced::kNone;
+  FoldedNames& names = *index_;
+  std::vector<Voiced>& voiced = voiced_;
+  const std::vector<std::uint32_t>& line_voice = line_voice_;
+  const std::size_t voices = line_voice.size();
   // The recordings, each to its voice; those of names no line has, to
   // names of their own.
   std::unordered_map<std::string_view, Voiced> extra;
