@@ -81,8 +81,12 @@ std::optional<std::string_view> recording_voice_name(std::string_view file_name)
 class VocarCheckRun : public ReportRun {
  public:
   bool prepare_run(AppState& app, std::string& why) override;
+  // The check; "[エラー]メモリ不足です。" when it runs out of memory.
+  int run_files(RunContext& ctx) final;
 
  protected:
+  // The check itself: 0, or -1 when it stopped (its messages shown).
+  virtual int check(RunContext& ctx) = 0;
   // Loads the definitions and puts the files in the run's order; false when
   // the run must stop (the messages shown).
   bool start(RunContext& ctx);

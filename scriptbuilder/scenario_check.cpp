@@ -206,17 +206,9 @@ FileFindings check_file(std::string_view text, std::string_view relative_name, c
 
 class ScenarioCheckRun final : public VocarCheckRun {
  public:
-  int run_files(RunContext& ctx) override {
-    try {
-      return check(ctx);
-    } catch (const std::bad_alloc&) {
-      ctx.host.message(kMsgNoMemory);
-      return -1;
-    }
-  }
+  int check(RunContext& ctx) override;
 
  private:
-  int check(RunContext& ctx);
   std::string check_definitions() const;
 
   std::vector<bool> speaks_;
@@ -327,6 +319,15 @@ std::string ScenarioCheckRun::check_definitions() const {
 bool VocarCheckRun::prepare_run(AppState& app, std::string& why) {
   marks_ = run_dialogue_marks(app, why);
   return marks_.has_value();
+}
+
+int VocarCheckRun::run_files(RunContext& ctx) {
+  try {
+    return check(ctx);
+  } catch (const std::bad_alloc&) {
+    ctx.host.message(kMsgNoMemory);
+    return -1;
+  }
 }
 
 bool VocarCheckRun::start(RunContext& ctx) {

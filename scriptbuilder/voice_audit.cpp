@@ -148,17 +148,9 @@ class VoiceAuditRun final : public VocarCheckRun {
  public:
   explicit VoiceAuditRun(fs::path recordings) : recordings_(std::move(recordings)) {}
 
-  int run_files(RunContext& ctx) override {
-    try {
-      return audit(ctx);
-    } catch (const std::bad_alloc&) {
-      ctx.host.message(kMsgNoMemory);
-      return -1;
-    }
-  }
+  int check(RunContext& ctx) override;
 
  private:
-  int audit(RunContext& ctx);
   // The voice names of the run's lines, as a run gives them; false when it
   // must stop (the messages shown).
   bool name_lines(RunContext& ctx);
@@ -184,7 +176,7 @@ class VoiceAuditRun final : public VocarCheckRun {
   std::vector<std::uint32_t> line_voice_;  // by line, in run order: into voiced_
 };
 
-int VoiceAuditRun::audit(RunContext& ctx) {
+int VoiceAuditRun::check(RunContext& ctx) {
   Host& host = ctx.host;
   host.progress_set_range(1024);
   // The recordings are found while the scenario is read and numbered.

@@ -18,9 +18,11 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 
 import openpyxl
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "workbooks"))
+import workbook_check  # noqa: E402
 
 HEADER = ["ボイス接頭辞", "キャラ名", "ファイル", "ボイスあり行数", "ボイスなし行数", "文字数"]
 failures = []
@@ -44,30 +46,11 @@ def cvo_lists(folder):
 
 
 def render(xlsx, outdir):
-    soffice = shutil.which("soffice") or shutil.which("libreoffice")
-    if not soffice:
-        fail("soffice (libreoffice-calc-nogui) is missing")
+    kept = workbook_check.print_to_pdf(xlsx, outdir, "ボイス集計")
+    if not kept:
+        fail("LibreOffice did not print the counts' workbook")
         return
-    with tempfile.TemporaryDirectory() as work:
-        conf = os.path.join(work, "fonts.conf")
-        with open(conf, "w") as f:
-            f.write('<?xml version="1.0"?><!DOCTYPE fontconfig SYSTEM "fonts.dtd"><fontconfig>'
-                    '<include ignore_missing="yes">/etc/fonts/fonts.conf</include>'
-                    '<alias binding="same"><family>MS Gothic</family><prefer><family>IPAGothic</family></prefer></alias>'
-                    '</fontconfig>')
-        source = os.path.join(work, "counts.xlsx")
-        shutil.copy(xlsx, source)
-        subprocess.run([soffice, f"-env:UserInstallation=file://{work}/profile", "--headless", "--convert-to", "pdf",
-                        "--outdir", work, source], env=dict(os.environ, FONTCONFIG_FILE=conf, HOME=work),
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300, check=False)
-        pdf = os.path.join(work, "counts.pdf")
-        if not os.path.exists(pdf):
-            fail("LibreOffice wrote no PDF of the counts' workbook")
-            return
-        kept = os.path.join(outdir, "ボイス集計.pdf")
-        shutil.copy(pdf, kept)
-    info = subprocess.run(["pdfinfo", kept], capture_output=True, text=True, check=True).stdout
-    pages = int(re.search(r"^Pages:\s+(\d+)", info, re.M).group(1))
+    pages = workbook_check.pdf_pages(kept)
     subprocess.run(["pdftoppm", "-r", "60", "-png", "-l", "2", kept, os.path.join(outdir, "ボイス集計")], check=True)
     print(f"{kept}: {pages} pages")
     if pages < 1:
