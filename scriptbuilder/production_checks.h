@@ -60,6 +60,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scriptbuilder/builder_settings.h"
 #include "scriptbuilder/characters.h"
@@ -74,6 +75,17 @@ std::unique_ptr<ReportRun> make_scenario_check();
 // The voice name a recording's file name gives (CP932): the name without its
 // extension; nothing when the extension is not one of the audio ones.
 std::optional<std::string_view> recording_voice_name(std::string_view file_name);
+
+// What one file gives the scenario check.
+struct FileFindings {
+  std::string findings;                 // its lines of the report (CP932, CR LF), in line order
+  std::vector<std::string> unknown;     // the unknown speakers' names, one a line, in order
+  std::size_t bracket_lines = 0;
+  std::vector<std::uint32_t> speakers;  // the characters who speak in it (table indices)
+};
+// The scenario check of one file, `characters` the size of the matcher's table.
+FileFindings check_scenario_file(std::string_view text, std::string_view relative_name, const DialogueMatcher& matcher,
+                                 const DialogueMarks& marks, std::size_t characters);
 
 // What both checks start from: the marks (at the start command, refused as
 // a run refuses them), then the definitions, the settings and the files in

@@ -158,16 +158,8 @@ std::string file_name_fault(std::string_view text) {
   return {};
 }
 
-// What one file gives the check.
-struct FileFindings {
-  std::string findings;               // its lines of the report
-  std::vector<std::string> unknown;   // the unknown speakers' names, a line each, in order
-  std::size_t bracket_lines = 0;
-  std::vector<std::uint32_t> speakers;  // the characters who speak in it
-};
-
 // The check of one file (on a worker thread: it reads only what it is given).
-FileFindings check_file(std::string_view text, std::string_view relative_name, const DialogueMatcher& matcher,
+FileFindings check_file_lines(std::string_view text, std::string_view relative_name, const DialogueMatcher& matcher,
                         const DialogueMarks& marks, const MarkStarts& mark_starts, std::size_t characters) {
   FileFindings out;
   std::vector<bool> speaks(characters, false);
@@ -227,7 +219,7 @@ int ScenarioCheckRun::check(RunContext& ctx) {
   host.progress_set_count_text("シナリオ を確認しています。");
   const std::size_t count = ctx.order.size();
   FileWorkers<FileFindings> files(ctx, [&](std::size_t k, const std::string& text) {
-    return check_file(text, ctx.files[ctx.order[k]].relative_name, matcher(), marks(), mark_starts, characters_count);
+    return check_file_lines(text, ctx.files[ctx.order[k]].relative_name, matcher(), marks(), mark_starts, characters_count);
   });
   std::string findings;
   std::size_t unknown_lines = 0;
@@ -315,6 +307,15 @@ std::string ScenarioCheckRun::check_definitions() const {
 }
 
 }  // namespace
+
+FileFindings check_scenario_file(std::string_view text, std::string_view relative_name, const DialogueMatcher& matcher,
+                                 const DialogueMarks& marks, std::size_t characters) {
+  MarkStarts mark_starts{};
+  for (const std::string& mark : marks) {
+    if (!mark.empty()) mark_starts[static_cast<unsigned char>(mark[0])] = true;
+  }
+  return check_file_lines(text, relative_name, matcher, marks, mark_starts, characters);
+}
 
 bool VocarCheckRun::prepare_run(AppState& app, std::string& why) {
   marks_ = run_dialogue_marks(app, why);
