@@ -12,7 +12,7 @@ LUMENO_FUZZ_TARGET(lists) {
   if (!cast.usable()) return 0;
   fuzz::VocarRun run(cast, options);
   const CharacterTable& table = *cast.table;
-  StaffListScan scan(table, run.matcher);
+  StaffListScan scan(table, run.matcher, &*cast.marks);
   std::vector<std::string> names;
   for (int k = 0; k < 16 && !parts.rest().empty(); ++k) {
     names.push_back("scn\\f" + std::to_string(k) + ".txt");
@@ -44,5 +44,22 @@ LUMENO_FUZZ_TARGET(lists) {
     append_file_voice_block(out, names[k], table, scan.characters(), counts);
   }
   append_file_voice_tail(out, table, scan.characters(), totals);
+  // The counts for the budget: a character's files add up to its total, and
+  // its voiced lines in a file are those of its voice count list.
+  const std::vector<CharacterCounts>& counts = scan.dialogue_counts();
+  if (counts.size() != table.characters.size()) __builtin_trap();
+  for (const CharacterLists& lists : scan.characters()) {
+    const CharacterCounts& c = counts[static_cast<std::size_t>(lists.character)];
+    std::size_t next = 0;
+    for (const auto& file : lists.files) {
+      while (next < c.files.size() && c.files[next].file < file.file) ++next;
+      if (next == c.files.size() || c.files[next].file != file.file || c.files[next].counts.voiced != file.count) __builtin_trap();
+    }
+  }
+  for (const CharacterCounts& c : counts) {
+    DialogueCounts sum;
+    for (const auto& file : c.files) sum.add(file.counts);
+    if (!(sum == c.total)) __builtin_trap();
+  }
   return 0;
 }

@@ -3,6 +3,7 @@
 #include "divider/divide.h"
 #include "namefinder/namex.h"
 #include "packer/pack.h"
+#include "programs/vocar_commands.h"
 #include "scriptbuilder/builder_run.h"
 #include "stripper/pruna.h"
 
@@ -12,8 +13,8 @@ namespace {
 
 using console::ToolEntry;
 
-constexpr ToolEntry kTools[] = {
-    {scriptbuilder::vocar_tool, scriptbuilder::make_vocar_run},
+const ToolEntry kTools[] = {
+    {scriptbuilder::vocar_tool, scriptbuilder::make_vocar_run, vocar_commands(), vocar_menu_commands()},
     {stripper::pruna_tool, stripper::make_pruna_run},
     {namefinder::namex_tool, namefinder::make_namex_run},
     {divider::splix_tool, divider::make_splix_run},

@@ -12,6 +12,7 @@
 #define IDD_OPTION 201
 #define IDD_PROGRESS 202
 #define IDD_VERSIONINFO 203
+#define IDD_REPORT 204
 
 // Buttons every dialog shares (OK and Cancel are the system's 1 and 2).
 #define IDC_DEFAULTS 3
@@ -78,6 +79,10 @@
 #define IDC_N_BY_NAME 1307
 #define IDC_N_BY_COUNT 1308
 #define IDC_N_REVERSE 1309
+
+// Report dialog (the ツール menu's own commands).
+#define IDC_REPORT_TEXT 1401
+#define IDC_REPORT_COPY 1402
 
 // Main window children.
 #define IDC_STATUS_BAR 100

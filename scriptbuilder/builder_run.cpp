@@ -50,19 +50,8 @@ class VocarRun final : public ToolRun {
 };
 
 bool VocarRun::prepare_run(AppState& app, std::string& why) {
-  const std::string marks_text = app.settings.get_string(kDialogueMarks);
-  std::optional<DialogueMarks> marks = parse_dialogue_marks(marks_text);
-  if (!marks) {
-    why = dialogue_marks_refusal(marks_text);
-    return false;
-  }
-  // A settings file edited by hand may hold a start number the options
-  // dialog would refuse: refuse the run with the dialog's message.
-  const std::string refusal = check_start_number(app.settings.get_string(kStartNumber));
-  if (!refusal.empty()) {
-    why = "start_number: " + names::utf8_from_cp932_lossy(refusal);
-    return false;
-  }
+  std::optional<DialogueMarks> marks = run_dialogue_marks(app, why);
+  if (!marks) return false;
   marks_ = std::move(*marks);
   return true;
 }
@@ -112,7 +101,7 @@ int VocarRun::run_phases(RunContext& ctx) {
   // the later phases; they are the run's last step but the ledger.
   std::optional<ScriptWorkbooks> workbooks;
   if (settings.output_scripts && settings.script_spreadsheets) workbooks.emplace(ctx.app, ctx.fs, host);
-  BuilderRun run{ctx, settings, *characters, matcher, voices, writes, workbooks ? &*workbooks : nullptr};
+  BuilderRun run{ctx, settings, *characters, matcher, voices, writes, workbooks ? &*workbooks : nullptr, &marks_};
   if (ledger) {
     if (!ledger->scan(run)) return -1;
     remove_old_outputs();
@@ -162,17 +151,43 @@ void VocarRun::show_completion(RunContext& ctx, int) {
 
 }  // namespace
 
-BuilderRun::SourceStatus BuilderRun::read_source(const RunFile& file, std::string& text) const {
-  FileBuffer buffer;
-  buffer.data = std::move(text);
-  if (read_whole_file(ctx.fs, ctx.host, buffer, file.path, true) != kReadOk) return SourceStatus::unreadable;
-  if (buffer.data.size() > kMaxSourceBytes) {
+std::optional<DialogueMarks> run_dialogue_marks(const AppState& app, std::string& why) {
+  const std::string marks_text = app.settings.get_string(kDialogueMarks);
+  std::optional<DialogueMarks> marks = parse_dialogue_marks(marks_text);
+  if (!marks) {
+    why = dialogue_marks_refusal(marks_text);
+    return std::nullopt;
+  }
+  // A settings file edited by hand may hold a start number the options
+  // dialog would refuse: refuse the run with the dialog's message.
+  const std::string refusal = check_start_number(app.settings.get_string(kStartNumber));
+  if (!refusal.empty()) {
+    why = "start_number: " + names::utf8_from_cp932_lossy(refusal);
+    return std::nullopt;
+  }
+  return marks;
+}
+
+BuilderRun::SourceStatus BuilderRun::read_source(const RunFile& file, std::string& text) const { return read_run_source(ctx, file, text); }
+
+BuilderRun::SourceStatus read_run_source(RunContext& ctx, const RunFile& file, std::string& text) {
+  const ReadStatus status = ctx.fs.read(file.path, text);
+  const BuilderRun::SourceStatus accepted = accept_run_source(ctx, status, text.size());
+  if (status != ReadStatus::ok) text.clear();
+  return accepted;
+}
+
+BuilderRun::SourceStatus accept_run_source(RunContext& ctx, ReadStatus status, std::uint64_t size) {
+  if (status != ReadStatus::ok) {
+    ctx.host.message(read_failure_message(status));
+    return BuilderRun::SourceStatus::unreadable;
+  }
+  if (size > kMaxSourceBytes) {
     ctx.host.message(kMsgSourceTooLarge);
     ctx.host.request_cancel();
-    return SourceStatus::too_large;
+    return BuilderRun::SourceStatus::too_large;
   }
-  text = std::move(buffer.data);
-  return SourceStatus::ok;
+  return BuilderRun::SourceStatus::ok;
 }
 
 bool BuilderRun::write_output(std::string_view name, std::string bytes) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,8 @@ struct BuilderRun {
   WriteBehind& writes;
   // The scripts' workbooks, when the run makes them; else null.
   ScriptWorkbooks* workbooks = nullptr;
+  // The dialogue marks the matcher was made with.
+  const DialogueMarks* marks = nullptr;
 
   std::size_t file_count() const { return ctx.order.size(); }
   const RunFile& file(std::size_t k) const { return ctx.files[ctx.order[k]]; }
@@ -66,6 +69,17 @@ struct BuilderRun {
   // could not be written.
   bool finish_writes();
 };
+
+// A run's dialogue marks, parsed from the settings at the start command;
+// nothing, with the reason for a terminal in `why`, when the marks or the
+// start number (a settings file edited by hand) would refuse the start.
+std::optional<DialogueMarks> run_dialogue_marks(const AppState& app, std::string& why);
+
+// Reads a run's source file as every output reads it (BuilderRun::read_source).
+BuilderRun::SourceStatus read_run_source(RunContext& ctx, const RunFile& file, std::string& text);
+// What read_run_source makes of a read that gave `status` and `size` bytes:
+// the messages shown, the cancel flag set for a file too large.
+BuilderRun::SourceStatus accept_run_source(RunContext& ctx, ReadStatus status, std::uint64_t size);
 
 // A phase: 0 when done, nonzero when the run must stop (its messages shown).
 using PhaseFunction = int (*)(BuilderRun& run);

@@ -76,6 +76,7 @@ class DefinitionReader {
     const std::string& name = fields[1];
     if (name.empty()) return std::nullopt;  // no character, and nothing carried to the next
     Character character;
+    character.line = line_;
     if (!prefix.empty()) {
       if (prefix.size() > kMaxPrefixBytes) return line_message(line_, "ボイス名の接頭辞が長すぎます。31 バイト以内に抑えてください。");
       if (name.size() > kMaxPrefixBytes) return line_message(line_, "キャラ名が長すぎます。31 バイト以内に抑えてください。");

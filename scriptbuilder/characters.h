@@ -27,6 +27,7 @@ struct Character {
   // line's third, fourth and fifth field (those not empty), then the second.
   // At most four, well below the table's 16 names a character.
   std::vector<std::string> names;
+  int line = 0;  // its line in the definitions file, from 1
 
   bool voiced() const { return !voice_prefix.empty(); }
 };

@@ -132,6 +132,24 @@ std::string voice_change_report(const RunVoices& voices, const CharacterTable& t
 // The completion message's line: "ボイス番号台帳: 新規 N / 変更 N / 移動 N / 欠番 N".
 std::string voice_counts_line(const VoiceCounts& counts);
 
+// The list entries that take part in the run: the ledger's scope.
+std::vector<LedgerScope> ledger_scope(const RunContext& ctx);
+
+// True, with the message shown, when two of the run's files share one
+// relative name: the ledger knows a file by its name, so such a run is refused.
+bool refuse_shared_file_names(RunContext& ctx);
+
+// The ledger file as read: the reader's message when it could not be read,
+// else what it holds or why it is refused.
+struct LedgerRead {
+  std::string_view read_failure;
+  Result<Ledger> ledger = Ledger{};
+};
+LedgerRead read_ledger_file(FileSystem& fs, const std::filesystem::path& path);
+// The ledger, or nothing with the messages shown: the reader's and
+// "ボイス番号台帳.txt を読み込めませんでした。", or the refusal.
+std::optional<Ledger> take_ledger(Host& host, LedgerRead read);
+
 // The ledger's part of one run, in the order the run takes its steps. The
 // work that does not depend on the run's order (reading the ledger, writing
 // the new one out as text) is done on a thread of its own meanwhile.
@@ -165,12 +183,7 @@ class VoiceLedgerRun {
 
  private:
   RunContext& ctx_;
-  // The ledger as read on its thread: the reader's message when it could
-  // not be read, else what it holds or why it is refused.
-  struct LedgerRead {
-    std::string_view read_failure;
-    Result<Ledger> ledger = Ledger{};
-  };
+  // The ledger as read on its thread.
   std::unique_ptr<Background<LedgerRead>> reading_;
   std::vector<FileVoices> files_;
   std::vector<VoiceFileName> names_;

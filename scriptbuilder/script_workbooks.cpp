@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <exception>
-#include <random>
 
 #include "scriptbuilder/builder_run.h"
 #include "scriptbuilder/library_files.h"
+#include "scriptbuilder/scratch_workbook.h"
 #include "scriptbuilder/scanner.h"
 #include "shell/files.h"
 #include "shell/names.h"
@@ -61,10 +61,7 @@ void ScriptWorkbooks::start() {
   scratch_folder_ = library_files::scratch_folder();
   if (scratch_folder_) scratch_folder_name_ = library_files::library_name(*scratch_folder_);
   // Scratch names no other run or program takes.
-  std::random_device entropy;
-  const std::uint64_t tag = (static_cast<std::uint64_t>(entropy()) << 32) ^ entropy() ^
-                            reinterpret_cast<std::uintptr_t>(this);
-  scratch_prefix_ = "lumeno-workbook-" + format("%016llx", static_cast<unsigned long long>(tag)) + "-";
+  scratch_prefix_ = scratch_name_prefix(this);
 
   queue_.resize(books_.size());
   for (std::size_t k = 0; k < books_.size(); ++k) queue_[k] = k;
@@ -125,30 +122,20 @@ ScriptWorkbooks::State ScriptWorkbooks::make(Book& book, std::size_t number) {
     }
   } release{*this, need};
 
-  const std::string file_name = scratch_prefix_ + std::to_string(number) + ".xlsx";
-  const std::filesystem::path scratch = *scratch_folder_ / file_name;
-  const std::optional<std::string> scratch_name = library_files::library_name(scratch);
-  if (!scratch_name) {
-    fail(book.path, false);
+  const ScratchWorkbook made = make_scratch_workbook(
+      fs_, *scratch_folder_, *scratch_folder_name_, scratch_prefix_ + std::to_string(number) + ".xlsx",
+      [&](const WorkbookTarget& target) { return write_script_workbook(target, book.scripts, *decoder_, [this] { return stopping(); }); });
+  if (made.status == WorkbookStatus::cancelled) return State::cancelled;
+  if (made.left_behind) {
+    fail(*made.left_behind, true);
     return State::failed;
   }
-  const WorkbookStatus status =
-      write_script_workbook({*scratch_name, *scratch_folder_name_}, book.scripts, *decoder_, [this] { return stopping(); });
-  std::string bytes;
-  const bool made = status == WorkbookStatus::written && fs_.read(scratch, bytes) == ReadStatus::ok;
-  // The scratch file goes whatever came of it.
-  const bool removed = fs_.kind(scratch) == EntryKind::missing || fs_.remove_file(scratch);
-  if (status == WorkbookStatus::cancelled) return State::cancelled;
-  if (!made) {
+  if (made.status != WorkbookStatus::written) {
     fail(book.path, false);
-    return State::failed;
-  }
-  if (!removed) {
-    fail(scratch, true);
     return State::failed;
   }
   create_parent_directories(fs_, book.path);
-  if (!fs_.write(book.path, bytes)) {
+  if (!fs_.write(book.path, made.bytes)) {
     fail(book.path, false);
     return State::failed;
   }

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "scriptbuilder/builder_run.h"
+#include "scriptbuilder/spoken_text.h"
 
 namespace lumeno::scriptbuilder {
 
@@ -75,8 +76,8 @@ std::string file_voice_list_name() {
   return name;
 }
 
-StaffListScan::StaffListScan(const CharacterTable& table, const DialogueMatcher& matcher)
-    : matcher_(matcher), names_overlap_(names_overlap(table)), voiced_index_(table.characters.size(), -1) {
+StaffListScan::StaffListScan(const CharacterTable& table, const DialogueMatcher& matcher, const DialogueMarks* marks)
+    : matcher_(matcher), names_overlap_(names_overlap(table)), voiced_index_(table.characters.size(), -1), marks_(marks) {
   for (std::size_t c = 0; c < table.characters.size(); ++c) {
     if (!table.characters[c].voiced()) continue;
     voiced_index_[c] = static_cast<int>(lists_.size());
@@ -84,6 +85,19 @@ StaffListScan::StaffListScan(const CharacterTable& table, const DialogueMatcher&
   }
   own_counts_.assign(lists_.size(), 0);
   first_match_counts_.assign(lists_.size(), 0);
+  if (marks_) {
+    counts_.resize(table.characters.size());
+    file_dialogue_counts_.resize(table.characters.size());
+  }
+}
+
+void StaffListScan::count_line(int c, std::string_view line, std::size_t name_length, bool voiced) {
+  const auto k = static_cast<std::size_t>(c);
+  DialogueCounts& counts = file_dialogue_counts_[k];
+  if (counts == DialogueCounts{}) counted_.push_back(static_cast<std::uint32_t>(k));
+  (voiced ? counts.voiced : counts.unvoiced) += 1;
+  const std::string_view mark = mark_at(line, name_length, *marks_);
+  counts.characters += static_cast<std::int64_t>(spoken_characters(line, name_length + mark.size(), mark));
 }
 
 void StaffListScan::add_entry(int voiced, std::string_view relative_name, std::int64_t line, std::string_view line_text,
@@ -116,21 +130,26 @@ void StaffListScan::scan_file(std::string_view text, std::string_view relative_n
     Voice first_voice;
     for (const DialogueMatch& claim : claims_) {
       const int voiced = voiced_index_[static_cast<std::size_t>(claim.character)];
-      if (voiced < 0) continue;
-      Voice voice;
-      if (claim.character == first.character || !one_name_a_line) {
-        voice = voices.take_voice(claim.character, digits);
-        if (claim.character == first.character) first_voice = voice;
-      } else {
-        // The ledger gives a line one name: a later character's lists show
-        // the line under the name of the character who speaks it, and leave
-        // it out when that one has no voice.
-        if (!first_voice) continue;
-        voice = first_voice;
-      }
       const std::size_t claim_end =
           claim.name_length == first.name_length ? end : find_line_end(text, i + std::min(claim.name_length, n - i));
-      add_entry(voiced, relative_name, line, text.substr(i, claim_end - i), voice);
+      const std::string_view claimed = text.substr(i, claim_end - i);
+      bool listed = false;
+      if (voiced >= 0) {
+        Voice voice;
+        if (claim.character == first.character || !one_name_a_line) {
+          voice = voices.take_voice(claim.character, digits);
+          if (claim.character == first.character) first_voice = voice;
+          listed = true;
+        } else if (first_voice) {
+          // The ledger gives a line one name: a later character's lists show
+          // the line under the name of the character who speaks it, and leave
+          // it out when that one has no voice.
+          voice = first_voice;
+          listed = true;
+        }
+        if (listed) add_entry(voiced, relative_name, line, claimed, voice);
+      }
+      if (marks_) count_line(claim.character, claimed, std::min(claim.name_length, claimed.size()), listed);
     }
   });
 
@@ -146,6 +165,13 @@ void StaffListScan::scan_file(std::string_view text, std::string_view relative_n
     first_match_counts_[v] = 0;
   }
   first_touched_.clear();
+  for (std::uint32_t c : counted_) {
+    CharacterCounts& counts = counts_[c];
+    counts.files.push_back({file, file_dialogue_counts_[c]});
+    counts.total.add(file_dialogue_counts_[c]);
+    file_dialogue_counts_[c] = {};
+  }
+  counted_.clear();
 }
 
 std::span<const FileVoiceCount> StaffListScan::file_counts(std::size_t k) const {

@@ -20,7 +20,9 @@
 #include <vector>
 
 #include "scriptbuilder/characters.h"
+#include "scriptbuilder/dialogue_counts.h"
 #include "scriptbuilder/scanner.h"
+#include "shell/dialogue_marks.h"
 
 namespace lumeno::scriptbuilder {
 
@@ -60,7 +62,9 @@ struct FileVoiceCount {
 
 class StaffListScan {
  public:
-  StaffListScan(const CharacterTable& table, const DialogueMatcher& matcher);
+  // With `marks` (those the matcher was made with), the scan also counts
+  // every character's lines for the budget (dialogue_counts.h).
+  StaffListScan(const CharacterTable& table, const DialogueMatcher& matcher, const DialogueMarks* marks = nullptr);
 
   // Scans the next file in run order. `voices`, prepared for the file by the
   // caller (counters reset per file, middle of the names), numbers the text
@@ -79,10 +83,15 @@ class StaffListScan {
   // The file voice list's counts of the k-th file scanned; characters with
   // no line there are left out.
   std::span<const FileVoiceCount> file_counts(std::size_t k) const;
+  // The counts for the budget by character (table index), when counted.
+  const std::vector<CharacterCounts>& dialogue_counts() const { return counts_; }
 
  private:
   void add_entry(int voiced, std::string_view relative_name, std::int64_t line, std::string_view line_text,
                  const Voice& voice);
+  // Counts a line of character c (`line` from its name to its end, the name
+  // `name_length` bytes) for the budget.
+  void count_line(int c, std::string_view line, std::size_t name_length, bool voiced);
 
   const DialogueMatcher& matcher_;
   // A name of one character begins a name of another: only then can a line
@@ -98,6 +107,11 @@ class StaffListScan {
   std::vector<std::uint32_t> own_touched_;
   std::vector<std::uint32_t> first_touched_;
   std::vector<DialogueMatch> claims_;
+  // The counts for the budget, and the file's counts by table index.
+  const DialogueMarks* marks_ = nullptr;
+  std::vector<CharacterCounts> counts_;
+  std::vector<DialogueCounts> file_dialogue_counts_;
+  std::vector<std::uint32_t> counted_;
 };
 
 // The voice count list of one character: head, one line a file, tail.

@@ -9,12 +9,16 @@
 // voice count list and the file voice list are written whole, once.
 //
 // Every write appends, on a folder the run has emptied: characters with the
-// same voice prefix share their list files, one list after the other.
+// same voice prefix share their list files, one list after the other. Last,
+// the counts for the budget (dialogue_counts.h) go out through the run's
+// writer.
 #include <filesystem>
 #include <new>
 #include <unordered_set>
 
 #include "scriptbuilder/builder_run.h"
+#include "scriptbuilder/library_files.h"
+#include "scriptbuilder/scratch_workbook.h"
 #include "scriptbuilder/staff_list_scan.h"
 #include "shell/files.h"
 #include "shell/names.h"
@@ -242,11 +246,45 @@ int StaffListWriter::write_file_voice_list(const ReadEnd& read) {
   return ended ? -1 : 0;
 }
 
+// The counts for the budget, as CSV and as a workbook, through the run's
+// writer once the lists stand.
+bool write_dialogue_counts(BuilderRun& run, const StaffListScan& scan) {
+  std::vector<std::string> file_names;
+  file_names.reserve(run.file_count());
+  for (std::size_t k = 0; k < run.file_count(); ++k) file_names.push_back(run.file(k).relative_name);
+  const std::vector<CountsRow> rows = counts_rows(run.characters, scan.dialogue_counts(), file_names);
+  const Cp932Decoder decoder;
+  std::string name(kStaffListFolder);
+  name += '\\';
+  const std::string csv_name = name + std::string(kCountsCsv);
+  if (!run.write_output(csv_name, counts_csv(rows, decoder))) return false;
+  run.host().progress_set_file_text(csv_name);
+
+  const std::string workbook_name = name + std::string(kCountsWorkbook);
+  const std::optional<fs::path> scratch = library_files::scratch_folder();
+  const std::optional<std::string> scratch_name = scratch ? library_files::library_name(*scratch) : std::nullopt;
+  ScratchWorkbook workbook;
+  if (scratch_name) {
+    workbook = make_scratch_workbook(run.ctx.fs, *scratch, *scratch_name, scratch_name_prefix(&run) + "counts.xlsx",
+                                     [&](const WorkbookTarget& target) { return write_counts_workbook(target, rows, decoder); });
+  }
+  if (workbook.status != WorkbookStatus::written) {
+    const fs::path failed = workbook.left_behind ? *workbook.left_behind : run.ctx.app.home_path(workbook_name);
+    run.host().message(workbook.left_behind ? cannot_delete_message(names::display_name(failed))
+                                            : cannot_open_message(names::display_name(failed)));
+    run.host().request_cancel();
+    return false;
+  }
+  if (!run.write_output(workbook_name, std::move(workbook.bytes))) return false;
+  run.host().progress_set_file_text(workbook_name);
+  return true;
+}
+
 }  // namespace
 
 int write_staff_lists(BuilderRun& run) {
   try {
-    StaffListScan scan(run.characters, run.matcher);
+    StaffListScan scan(run.characters, run.matcher, run.marks);
     StaffListWriter writer(run, scan);
     // The run driver reset the counters for the character lists.
     const ReadEnd read = writer.scan_files();
@@ -255,7 +293,8 @@ int write_staff_lists(BuilderRun& run) {
     if (!run.finish_writes()) return -1;
     if (writer.write_character_lists(read) != 0) return -1;
     run.voices.reset_voice_counters();
-    return writer.write_file_voice_list(read);
+    if (writer.write_file_voice_list(read) != 0) return -1;
+    return !run.marks || write_dialogue_counts(run, scan) ? 0 : -1;
   } catch (const std::bad_alloc&) {
     run.host().message(kMsgNoMemory);
     return -1;

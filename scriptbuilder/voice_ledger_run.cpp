@@ -117,10 +117,7 @@ std::string voice_change_report(const RunVoices& voices, const CharacterTable& t
   return out;
 }
 
-namespace {
-
-// The list entries that take part.
-std::vector<LedgerScope> ledger_scope(RunContext& ctx) {
+std::vector<LedgerScope> ledger_scope(const RunContext& ctx) {
   std::vector<LedgerScope> scope;
   const FileList& list = ctx.app.list;
   for (std::size_t j = 0; j < list.size(); ++j) {
@@ -131,7 +128,38 @@ std::vector<LedgerScope> ledger_scope(RunContext& ctx) {
   return scope;
 }
 
-}  // namespace
+bool refuse_shared_file_names(RunContext& ctx) {
+  std::unordered_set<std::string_view> names;
+  for (const RunFile& file : ctx.files) {
+    if (!names.insert(file.relative_name).second) {
+      ctx.host.message(format("%s: 同じ名前のファイルが２つあります。ボイス番号台帳はファイルを名前で見分けるため、"
+                              "一緒には変換できません。",
+                              file.relative_name.c_str()));
+      return true;
+    }
+  }
+  return false;
+}
+
+LedgerRead read_ledger_file(FileSystem& files, const fs::path& path) {
+  std::string bytes;
+  const ReadStatus status = files.read(path, bytes);
+  if (status != ReadStatus::ok) return LedgerRead{read_failure_message(status), Ledger{}};
+  return LedgerRead{{}, parse_ledger(std::move(bytes))};
+}
+
+std::optional<Ledger> take_ledger(Host& host, LedgerRead read) {
+  if (!read.read_failure.empty()) {
+    host.message(read.read_failure);
+    host.message("ボイス番号台帳.txt を読み込めませんでした。");
+    return std::nullopt;
+  }
+  if (!read.ledger) {
+    host.message(read.ledger.error());
+    return std::nullopt;
+  }
+  return std::move(*read.ledger);
+}
 
 VoiceLedgerRun::VoiceLedgerRun(RunContext& ctx) : ctx_(ctx) {}
 
@@ -142,27 +170,13 @@ VoiceLedgerRun::~VoiceLedgerRun() {
 }
 
 bool VoiceLedgerRun::start() {
-  Host& host = ctx_.host;
-  std::unordered_set<std::string_view> names;
-  for (const RunFile& file : ctx_.files) {
-    if (!names.insert(file.relative_name).second) {
-      host.message(format("%s: 同じ名前のファイルが２つあります。ボイス番号台帳はファイルを名前で見分けるため、"
-                          "一緒には変換できません。",
-                          file.relative_name.c_str()));
-      return false;
-    }
-  }
+  if (refuse_shared_file_names(ctx_)) return false;
   const fs::path path = ctx_.app.home_path(kLedgerFile);
   if (ctx_.fs.kind(path) == EntryKind::missing) {
     previous_.emplace();
     return true;
   }
-  reading_ = std::make_unique<Background<LedgerRead>>([&files = ctx_.fs, path] {
-    std::string bytes;
-    const ReadStatus status = files.read(path, bytes);
-    if (status != ReadStatus::ok) return LedgerRead{read_failure_message(status), Ledger{}};
-    return LedgerRead{{}, parse_ledger(std::move(bytes))};
-  });
+  reading_ = std::make_unique<Background<LedgerRead>>([&files = ctx_.fs, path] { return read_ledger_file(files, path); });
   return true;
 }
 
@@ -184,16 +198,9 @@ bool VoiceLedgerRun::scan(BuilderRun& run) {
     std::optional<LedgerRead> read = reading_->get();
     reading_.reset();
     if (!read) throw std::bad_alloc();
-    if (!read->read_failure.empty()) {
-      host.message(read->read_failure);
-      host.message("ボイス番号台帳.txt を読み込めませんでした。");
-      return false;
-    }
-    if (!read->ledger) {
-      host.message(read->ledger.error());
-      return false;
-    }
-    previous_.emplace(std::move(*read->ledger));
+    std::optional<Ledger> ledger = take_ledger(host, std::move(*read));
+    if (!ledger) return false;
+    previous_.emplace(std::move(*ledger));
   }
   return !run.cancelled();
 }

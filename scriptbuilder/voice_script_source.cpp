@@ -18,8 +18,28 @@ bool is_command_name_byte(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_';
 }
 
-// Where the backslash command at `i` ends.
-std::size_t command_end(std::string_view s, std::size_t i) {
+enum ByteKind : unsigned char { kPlain, kLead, kSpecial };
+
+// The wraps of text[from, to) at `width`: after each character with which
+// the row reaches the width, the count starting again.
+void add_wraps(std::string_view text, std::uint32_t from, std::uint32_t to, std::uint32_t width,
+               std::vector<std::uint32_t>& wraps) {
+  if (to - from < width) return;
+  std::uint32_t filled = 0;
+  for (std::uint32_t i = from; i < to;) {
+    const std::uint32_t len = (is_sjis_lead(static_cast<unsigned char>(text[i])) && i + 1 < to) ? 2 : 1;
+    i += len;
+    filled += len;
+    if (filled >= width) {
+      wraps.push_back(i);
+      filled = 0;
+    }
+  }
+}
+
+}  // namespace
+
+std::size_t backslash_command_end(std::string_view s, std::size_t i) {
   const std::size_t n = s.size();
   ++i;
   const bool bracket = i < n && s[i] == '[';
@@ -54,27 +74,6 @@ std::size_t command_end(std::string_view s, std::size_t i) {
   }
   return i;
 }
-
-enum ByteKind : unsigned char { kPlain, kLead, kSpecial };
-
-// The wraps of text[from, to) at `width`: after each character with which
-// the row reaches the width, the count starting again.
-void add_wraps(std::string_view text, std::uint32_t from, std::uint32_t to, std::uint32_t width,
-               std::vector<std::uint32_t>& wraps) {
-  if (to - from < width) return;
-  std::uint32_t filled = 0;
-  for (std::uint32_t i = from; i < to;) {
-    const std::uint32_t len = (is_sjis_lead(static_cast<unsigned char>(text[i])) && i + 1 < to) ? 2 : 1;
-    i += len;
-    filled += len;
-    if (filled >= width) {
-      wraps.push_back(i);
-      filled = 0;
-    }
-  }
-}
-
-}  // namespace
 
 void prepare_script_source(ScriptSource& file, bool strip_commands, const DialogueMatcher& matcher) {
   const std::string_view s = file.source;
@@ -165,7 +164,7 @@ void prepare_script_source(ScriptSource& file, bool strip_commands, const Dialog
         out.append(4, ' ');
         ++i;
       } else {
-        const std::size_t end = command_end(s, i);
+        const std::size_t end = backslash_command_end(s, i);
         note_swallowed_lines(i, end);
         i = end;
       }

@@ -23,7 +23,9 @@ fs::path AppState::home_path(std::string_view name) const {
   return native ? home / *native : home / std::string(name);
 }
 
-Result<AppState> start_tool(const ToolInfo& tool, const fs::path& home, FileSystem& files) {
+namespace {
+
+Result<AppState> open_tool_folder(const ToolInfo& tool, const fs::path& home, FileSystem& files, bool save_defaults) {
   if (files.kind(home) != EntryKind::directory) {
     return Error{names::display_name(home) + " フォルダが見つかりません。"};
   }
@@ -34,10 +36,20 @@ Result<AppState> start_tool(const ToolInfo& tool, const fs::path& home, FileSyst
   AppState app(tool, home, std::move(home_name));
   if (!load_settings(files, app.settings_path(), app.settings)) {
     reset_settings(app.settings, tool);
-    save_settings(files, app.settings_path(), app.settings);
+    if (save_defaults) save_settings(files, app.settings_path(), app.settings);
   }
   load_language(app, files, app.settings.language_name());
   return app;
+}
+
+}  // namespace
+
+Result<AppState> start_tool(const ToolInfo& tool, const fs::path& home, FileSystem& files) {
+  return open_tool_folder(tool, home, files, true);
+}
+
+Result<AppState> open_tool(const ToolInfo& tool, const fs::path& home, FileSystem& files) {
+  return open_tool_folder(tool, home, files, false);
 }
 
 void load_language(AppState& app, FileSystem& files, const std::string& name) {

@@ -38,6 +38,10 @@ struct AppState {
 // created with the defaults; the language file it names is loaded, or the
 // built-in texts are used.
 Result<AppState> start_tool(const ToolInfo& tool, const std::filesystem::path& home, FileSystem& fs);
+// The same without writing anything: a missing settings file gives the
+// defaults and stays missing (for the checks that must leave the tool
+// folder as it is).
+Result<AppState> open_tool(const ToolInfo& tool, const std::filesystem::path& home, FileSystem& fs);
 
 // Fills the UI texts from "languages\" + name in the tool folder and keeps
 // the name; when the file cannot be opened, the built-in texts and an empty

@@ -198,7 +198,8 @@ TEST_F(VocarProgressTest, EachPhaseMovesTheBarByItsShare) {
                 "file 声優用台本\\[全キャラ一括台本]\\scn\\a.xls", "position 256", "pause 20",
                 "count スタッフ用リスト を生成しています。", "file スタッフ用リスト\\キャラ別テキストリスト\\CTX_List_ERI.txt",
                 "file スタッフ用リスト\\キャラ別ボイス数リスト\\CVO_List_ERI.txt",
-                "file スタッフ用リスト\\ファイル別ボイス数リスト\\FVO_List.txt", "position 512", "pause 20",
+                "file スタッフ用リスト\\ファイル別ボイス数リスト\\FVO_List.txt", "file スタッフ用リスト\\ボイス集計.csv",
+                "file スタッフ用リスト\\ボイス集計.xlsx", "position 512", "pause 20",
                 "count ボイス命令埋込済テキスト を生成しています。", "file ボイス命令埋込済テキスト\\scn\\a.txt", "position 768",
                 "pause 20", "count 声優用台本（Excel形式） を生成しています。", "file 声優用台本\\[ERI]エリ.xlsx", "position 896",
                 "file 声優用台本\\[全キャラ一括台本].xlsx", "position 1024", "pause 20"}));
@@ -214,7 +215,9 @@ TEST_F(VocarProgressTest, EachPhaseMovesTheBarByItsShare) {
                                "count スタッフ用リスト を生成しています。",
                                "file スタッフ用リスト\\キャラ別テキストリスト\\CTX_List_ERI.txt",
                                "file スタッフ用リスト\\キャラ別ボイス数リスト\\CVO_List_ERI.txt",
-                               "file スタッフ用リスト\\ファイル別ボイス数リスト\\FVO_List.txt", "position 682", "pause 20",
+                               "file スタッフ用リスト\\ファイル別ボイス数リスト\\FVO_List.txt",
+                               "file スタッフ用リスト\\ボイス集計.csv", "file スタッフ用リスト\\ボイス集計.xlsx", "position 682",
+                               "pause 20",
                                "count ボイス命令埋込済テキスト を生成しています。", "file ボイス命令埋込済テキスト\\scn\\a.txt",
                                "position 1024", "pause 20"}));
   EXPECT_EQ(all.completions, std::vector<std::string>{"台本化処理が完了しました。"});

@@ -18,6 +18,33 @@ namespace fs = std::filesystem;
 
 namespace {
 
+void write_err_line(Console& console, std::string_view utf8) {
+  console.write_err(utf8);
+  console.write_err("\n");
+}
+
+// The PATHs of a command, made absolute; a usage error (shown) when there
+// is none or one does not exist.
+std::optional<int> path_arguments(Console& console, FileSystem& files, const fs::path& cwd, const std::string& command,
+                                  const std::vector<std::string>& args, std::vector<fs::path>& paths) {
+  if (args.empty()) return usage_error(console, "'" + command + "' needs at least one PATH");
+  for (const std::string& arg : args) {
+    fs::path p = path_argument(arg, cwd);
+    if (files.kind(p) == EntryKind::missing) return usage_error(console, "no such file or folder: " + arg);
+    paths.push_back(std::move(p));
+  }
+  return std::nullopt;
+}
+
+// The paths as one drop onto the list; false (each refused one named) when
+// a name cannot be converted.
+bool drop_paths(Console& console, FileSystem& files, AppState& app, const std::vector<fs::path>& paths) {
+  std::vector<fs::path> refused;
+  app.list.add_dropped_paths(files, app.texts, paths, &refused);
+  for (const fs::path& p : refused) write_err_line(console, names::utf8_from_cp932_lossy(names::unconvertible_message(names::display_name(p))));
+  return refused.empty();
+}
+
 constexpr std::string_view kProgramUsage =
     "usage: lumeno TOOL run    [--home DIR] [--yes] [--no-progress] [--verbose] PATH...\n"
     "       lumeno TOOL config [--home DIR] [--defaults] [KEY=VALUE...]\n"
@@ -42,16 +69,8 @@ class Cli {
   int main(const std::vector<std::string>& args);
 
  private:
-  int usage_error(std::string_view what) {
-    console_.write_err("lumeno: ");
-    console_.write_err(what);
-    console_.write_err("\n(see 'lumeno --help')\n");
-    return kExitUsage;
-  }
-  void err_line(std::string_view utf8) {
-    console_.write_err(utf8);
-    console_.write_err("\n");
-  }
+  int usage_error(std::string_view what) { return console::usage_error(console_, what); }
+  void err_line(std::string_view utf8) { write_err_line(console_, utf8); }
   void err_cp932(std::string_view cp932) { err_line(names::utf8_from_cp932_lossy(cp932)); }
 
   int program_help();
@@ -136,6 +155,9 @@ int Cli::tool_help(const ToolEntry& entry) {
     if (def.shown) text += help_line(def);
   }
   text += "\nsettings file: " + std::string(info.settings_file) + " in the tool folder\n";
+  for (const ToolCommand& command : entry.commands) {
+    if (!command.help.empty()) text += "\n" + std::string(command.help);
+  }
   const std::vector<std::string> shipped = shipped_languages(info);
   if (!shipped.empty()) {
     text += "language files installed with lumeno:";
@@ -185,13 +207,8 @@ Result<AppState> Cli::start(const ToolInfo& tool, const Options& options) {
 
 int Cli::run(const ToolEntry& entry, const Options& options) {
   const ToolInfo& tool = entry.info();
-  if (options.positional.empty()) return usage_error("'" + std::string(tool.key) + " run' needs at least one PATH");
   std::vector<fs::path> paths;
-  for (const std::string& arg : options.positional) {
-    fs::path p = absolute(arg);
-    if (fs_.kind(p) == EntryKind::missing) return usage_error("no such file or folder: " + arg);
-    paths.push_back(std::move(p));
-  }
+  if (auto status = path_arguments(console_, fs_, cwd_, std::string(tool.key) + " run", options.positional, paths)) return *status;
   auto started = start(tool, options);
   if (!started) {
     err_cp932(started.error());
@@ -222,12 +239,7 @@ int Cli::run(const ToolEntry& entry, const Options& options) {
     return kExitRefused;
   }
 
-  std::vector<fs::path> refused;
-  app.list.add_dropped_paths(fs_, app.texts, paths, &refused);
-  if (!refused.empty()) {
-    for (const fs::path& p : refused) err_cp932(names::unconvertible_message(names::display_name(p)));
-    return kExitUsage;
-  }
+  if (!drop_paths(console_, fs_, app, paths)) return kExitUsage;
 
   RunContext ctx(app, host, fs_);
   ctx.selected_only = false;
@@ -488,6 +500,67 @@ const ToolEntry* find_tool(std::span<const ToolEntry> tools, std::string_view ke
     if (entry.info().key == key) return &entry;
   }
   return nullptr;
+}
+
+int usage_error(Console& console, std::string_view what) {
+  console.write_err("lumeno: ");
+  console.write_err(what);
+  console.write_err("\n(see 'lumeno --help')\n");
+  return kExitUsage;
+}
+
+int run_report_command(const ToolInfo& tool, std::string_view command, const CommandArgs& args, ReportRun& run,
+                       const std::string& output, Console& console, FileSystem& files, const fs::path& cwd) {
+  std::vector<fs::path> paths;
+  if (auto status = path_arguments(console, files, cwd, std::string(command), args.positional, paths)) return *status;
+  std::optional<fs::path> output_path;
+  if (!output.empty()) {
+    output_path = path_argument(output, cwd);
+    if (files.kind(*output_path) == EntryKind::directory) return usage_error(console, "--output names a folder: " + output);
+  }
+  auto opened = open_tool(tool, args.home, files);
+  if (!opened) {
+    write_err_line(console, names::utf8_from_cp932_lossy(opened.error()));
+    return kExitUsage;
+  }
+  AppState& app = *opened;
+  std::string why;
+  if (!run.prepare_run(app, why)) {
+    write_err_line(console, "lumeno: the " + std::string(command) + " was not started: " + why);
+    return kExitRefused;
+  }
+  if (!drop_paths(console, files, app, paths)) return kExitUsage;
+
+  ConsoleHost host(console, true, false);
+  RunContext ctx(app, host, files);
+  RunOutcome outcome;
+  bool interrupted = false;
+  console.run_interruptible([&] { outcome = worker_main(ctx, run); },
+                            [&] {
+                              interrupted = true;
+                              host.request_cancel();
+                            });
+  host.clear_progress();
+  if (!outcome.completed) return interrupted ? kExitInterrupted : kExitStopped;
+
+  const Report& report = run.report();
+  if (output_path) {
+    if (!files.write(*output_path, report.text)) {
+      write_err_line(console, "lumeno: cannot write the report to " + names::utf8_from_cp932_lossy(names::display_name(*output_path)));
+      return kExitStopped;
+    }
+    console.write_out(names::utf8_from_cp932_lossy(report.summary) + "\n");
+  } else {
+    std::string text = names::utf8_from_cp932_lossy(report.text);
+    std::string lines;
+    lines.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+      lines += text[i];
+    }
+    console.write_out(lines);
+  }
+  return report.found ? kExitStopped : kExitOk;
 }
 
 fs::path path_argument(const std::string& utf8, const fs::path& cwd) {

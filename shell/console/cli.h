@@ -44,6 +44,23 @@ int run_cli(const Program& program, const std::vector<std::string>& args, Consol
 int run_cli(std::span<const ToolEntry> tools, const std::vector<std::string>& args, Console& console, FileSystem& fs,
             const std::filesystem::path& cwd);
 
+// "lumeno: WHAT" and the pointer to the help on stderr; the usage error's
+// exit status (for a tool's own commands).
+int usage_error(Console& console, std::string_view what);
+
+// A tool's own command that checks files and ends in a report (ReportRun):
+// the tool folder `args.home` is read and nothing is written there; the
+// PATHs (`args.positional`, at least one, each existing) are dropped onto
+// the list as `run` drops them; the run goes through the worker (a progress
+// line on a terminal, Ctrl-C as Cancel, its messages on stderr). Then the
+// report goes to stdout in the terminal's encoding, or, when `output` (UTF-8)
+// is not empty, to that file as CP932 text while stdout gets its summary
+// line. `command` names the command in messages ("vocar check").
+// Exit status: 0 nothing found, 1 something found or the run stopped (its
+// messages shown), 2 usage error, 3 refused (as `run`), 130 interrupted.
+int run_report_command(const ToolInfo& tool, std::string_view command, const CommandArgs& args, ReportRun& run,
+                       const std::string& output, Console& console, FileSystem& fs, const std::filesystem::path& cwd);
+
 // A path given on the command line (UTF-8), made absolute against `cwd`
 // and normal, without a trailing separator ("dir/" names the folder "dir").
 std::filesystem::path path_argument(const std::string& utf8, const std::filesystem::path& cwd);

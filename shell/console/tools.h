@@ -14,6 +14,7 @@
 #include "shell/batch_run.h"
 #include "shell/console/console.h"
 #include "shell/file_system.h"
+#include "shell/report_run.h"
 #include "shell/tool.h"
 
 namespace lumeno::console {
@@ -44,12 +45,27 @@ struct ToolCommand {
   std::span<const CommandOption> options;
   // Runs the command; its exit status (see ExitStatus in cli.h).
   int (*handler)(const CommandArgs& args, Console& console, FileSystem& fs, const std::filesystem::path& cwd);
+  // What the command does, with an example, for `lumeno TOOL --help`
+  // (UTF-8, lines ended by "\n"; empty for none).
+  std::string_view help = {};
+};
+
+// A command the desktop program offers in its ツール menu, below オプション:
+// a check of every file of the list that ends in a report, which the frame
+// shows in a dialog (with a button that copies it to the clipboard).
+struct ToolMenuCommand {
+  std::string_view label;  // the menu item (CP932)
+  // When not empty, the frame first asks for a folder with this prompt
+  // (CP932); the run is made for the folder chosen, or not at all.
+  std::string_view folder_prompt;
+  std::unique_ptr<ReportRun> (*make_run)(const std::filesystem::path& folder);
 };
 
 struct ToolEntry {
   const ToolInfo& (*info)();
   std::unique_ptr<ToolRun> (*make_run)();
   std::span<const ToolCommand> commands = {};
+  std::span<const ToolMenuCommand> menu_commands = {};
 };
 
 // The entry of `tools` whose key is `key`; null when there is none.

@@ -9,6 +9,7 @@
 #include "shell/sjis.h"
 #include "shell/ui_texts.h"
 #include "shell/win32/progress.h"
+#include "shell/win32/report_dialog.h"
 #include "shell/win32/text.h"
 #include "shell/win32/version_box.h"
 
@@ -216,6 +217,8 @@ void MainWindow::on_command(int command) {
     default:
       if (command >= kCmdLanguageFirst && command < kCmdLanguageFirst + kMaxLanguageFiles) {
         switch_language(static_cast<std::size_t>(command - kCmdLanguageFirst));
+      } else if (command >= kCmdToolFirst && static_cast<std::size_t>(command - kCmdToolFirst) < tool_.menu_commands.size()) {
+        run_tool_command(static_cast<std::size_t>(command - kCmdToolFirst));
       }
       break;
   }
@@ -269,6 +272,11 @@ void MainWindow::build_menu_bar() {
 
   HMENU tools = CreatePopupMenu();
   append_item(tools, kCmdOptions, t[kUiOptionsItem]);
+  if (!tool_.menu_commands.empty()) append_separator(tools);
+  for (std::size_t i = 0; i < tool_.menu_commands.size(); ++i) {
+    append_item(tools, kCmdToolFirst + static_cast<int>(i), std::string(tool_.menu_commands[i].label));
+  }
+  tools_menu_ = tools;
   HMENU help = CreatePopupMenu();
   append_item(help, kCmdVersion, t[kUiVersionItem]);
 
@@ -407,6 +415,7 @@ void MainWindow::update_menu_states() {
   enable(edit_menu_, kCmdClearList, any);
   enable(edit_menu_, kCmdDeleteSelected, selection);
   enable(edit_menu_, kCmdDeleteUnselected, selection);
+  for (std::size_t i = 0; i < tool_.menu_commands.size(); ++i) enable(tools_menu_, kCmdToolFirst + static_cast<int>(i), any);
 }
 
 void MainWindow::layout() {
@@ -440,6 +449,31 @@ void MainWindow::start_run(bool selected_only) {
   const std::string_view question = hooks->confirmation();
   if (!question.empty() && message_box(window_, question, app_.texts[kUiConfirmCaption], MB_OKCANCEL) != IDOK) return;
   run_with_progress(instance_, window_, app_, fs_, *hooks, selected_only);
+  SetFocus(list_);
+}
+
+void MainWindow::run_tool_command(std::size_t index) {
+  const console::ToolMenuCommand& command = tool_.menu_commands[index];
+  fs::path folder;
+  if (!command.folder_prompt.empty()) {
+    std::optional<fs::path> chosen = choose_folder(window_, command.folder_prompt, last_folder_);
+    if (!chosen) return;
+    folder = last_folder_ = *chosen;
+  }
+  std::unique_ptr<ReportRun> run = command.make_run(folder);
+  std::string why;
+  if (!run->prepare_run(app_, why)) {
+    // Unlike a conversion, a check says why it does not start.
+    auto text = names::cp932_from_utf8(why);
+    message_box(window_, text ? *text : why, app_.tool.caption, MB_OK | MB_ICONWARNING);
+    return;
+  }
+  const RunOutcome outcome = run_with_progress(instance_, window_, app_, fs_, *run, false);
+  if (outcome.completed) {
+    std::string title(command.label);
+    if (title.ends_with("...")) title.resize(title.size() - 3);
+    show_report(instance_, window_, title, run->report());
+  }
   SetFocus(list_);
 }
 

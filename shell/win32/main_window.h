@@ -29,6 +29,7 @@ enum Command : int {
   kCmdOptions = 13,
   kCmdVersion = 14,
   kCmdLanguageFirst = 10000,  // + index of the language file, up to 50
+  kCmdToolFirst = 20000,      // + index of the tool's own menu command
 };
 inline constexpr int kMaxLanguageFiles = 50;
 
@@ -79,6 +80,9 @@ class MainWindow {
   bool confirm(int question_slot);
 
   void start_run(bool selected_only);
+  // The tool's own menu command: asks for its folder, runs it under the
+  // progress dialog over every entry of the list, shows its report.
+  void run_tool_command(std::size_t index);
   void switch_language(std::size_t index);
   std::vector<std::string> find_language_files();
 
@@ -96,9 +100,11 @@ class MainWindow {
   HMENU file_menu_ = nullptr;
   HMENU edit_menu_ = nullptr;
   HMENU view_menu_ = nullptr;
+  HMENU tools_menu_ = nullptr;
   UINT menu_state_query_ = 0;
   bool status_pending_ = false;
   std::vector<std::string> language_files_;
+  std::filesystem::path last_folder_;  // the folder last chosen for a tool's command
 };
 
 }  // namespace lumeno::win32

@@ -120,5 +120,30 @@ else
   failed=$((failed + 1)); echo "[FAIL] the Linux lumeno ($linux_lumeno) is needed to compare the workbooks: build it first"
 fi
 
+# Vocar's checks: `check` and `audit` read the tool folder and write nothing
+# there, and report what the Linux program reports (the audit's file in CP932).
+mkdir -p 点検ホーム 録音/ERI
+cp "$root/example/home/キャラ定義.txt" 点検ホーム/
+: > 録音/ERI/ERI_A1_0001.OGG
+: > 録音/YUTO_A1_0099.wav
+cp -r "$root/example/scenario" 点検シナリオ
+printf '%s\r\n' 'ミキ「だれ？」' 'エリ「閉じない' | iconv -f UTF-8 -t CP932 >点検シナリオ/追加.txt
+lumeno vocar check --home 点検ホーム 点検シナリオ
+cp out.txt check-win.txt
+check "vocar check exits 1 when it finds something" test "$rc" = 1
+check "vocar check names the unknown speaker in UTF-8" grep -qx '点検シナリオ\\追加.txt(1): 定義にない話者: ミキ' out.txt
+lumeno vocar audit --home 点検ホーム --voices 録音 --output 監査.txt 点検シナリオ
+check "vocar audit exits 1 when a voice is missing" test "$rc" = 1
+check "vocar audit prints its summary" grep -qx 'ボイス 20 件 / 録音あり 1 / 録音なし 19 / 余分な録音 1 / 重複 0' out.txt
+check "the audit's report file is CP932" grep -q "$(cp932 '■録音のないボイス (19)')" 監査.txt
+check "vocar check and audit write nothing in the tool folder" test "$(ls 点検ホーム)" = キャラ定義.txt
+if [ -x "$linux_lumeno" ]; then
+  "$linux_lumeno" vocar check --home 点検ホーム 点検シナリオ >check-linux.txt 2>&1
+  check "vocar check reports what the Linux program reports" cmp check-win.txt check-linux.txt
+  "$linux_lumeno" vocar audit --home 点検ホーム --voices 録音 --output 監査-linux.txt 点検シナリオ >/dev/null 2>&1
+  check "vocar audit's report is the Linux program's, byte for byte" cmp 監査.txt 監査-linux.txt
+  check "the counts for the budget are those of the Linux program" diff 声優ホーム/win/スタッフ用リスト/ボイス集計.csv 声優ホーム/linux/スタッフ用リスト/ボイス集計.csv
+fi
+
 echo "lumeno.exe: $passed passed, $failed failed"
 [ "$failed" = 0 ]

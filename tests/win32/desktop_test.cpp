@@ -13,7 +13,9 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -920,6 +922,128 @@ void check_vocar_ledger(const Tool& tool, const std::wstring& work, const std::w
   DeleteFileW((home + L"\\" + tool.settings_file).c_str());
 }
 
+// The whole text of another process's control, however long.
+std::wstring long_text_of(HWND window) {
+  const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  SendMessageW(window, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(wcslen(text.c_str()));
+  return text;
+}
+
+std::wstring clipboard_text() {
+  std::wstring text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = p;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+// A window below `parent` (at any depth) of the class.
+HWND find_descendant(HWND parent, const wchar_t* class_name) {
+  struct Search {
+    const wchar_t* name;
+    HWND found;
+  } search{class_name, nullptr};
+  EnumChildWindows(
+      parent,
+      [](HWND child, LPARAM data) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(data);
+        if (class_of(child) != s.name) return TRUE;
+        s.found = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The names of the files and folders below a folder, for "nothing was written".
+std::vector<std::wstring> names_below(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  std::vector<std::wstring> pending = {folder};
+  while (!pending.empty()) {
+    const std::wstring at = pending.back();
+    pending.pop_back();
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((at + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    do {
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      names.push_back(at.substr(folder.size()) + L"\\" + name);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) pending.push_back(at + L"\\" + name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+constexpr int kToolCommandFirst = 20000;  // the tool's own commands of ツール: audit, then check
+
+// Vocar's checks from the ツール menu: the scenario check and the audit
+// (its folder chosen in the picker) run over the list and show their report
+// in a dialog whose text goes to the clipboard; nothing is written.
+void check_vocar_checks(const Tool& tool, const std::wstring& work, const std::wstring& home, const std::wstring& shots) {
+  write_file(home + L"\\キャラ定義.txt", "ERI,エリ\r\nYUU,ユウ\r\n");
+  make_folder(work + L"\\点検");
+  write_file(work + L"\\点検\\01.txt", "エリ「おはよう」\r\nミキ「だれ？」\r\nエリ「閉じない\r\n");
+  make_folder(work + L"\\録音\\ERI");
+  write_file(work + L"\\録音\\ERI\\ERI_A1_0001.OGG", "");
+  write_file(work + L"\\録音\\ERI\\ERI_A1_0009.wav", "");
+  App app(tool, home);
+  if (!report.check(app.start({L"点検"}, work), "vocar: starts for the checks")) return;
+  const std::vector<std::wstring> before = names_below(home);
+  report.check(app.enabled(kToolCommandFirst) && app.enabled(kToolCommandFirst + 1), "vocar: the checks are in the tools menu, enabled");
+
+  app.command(kToolCommandFirst + 1);
+  HWND dialog = app.dialog(L"シナリオチェック", 30000);
+  if (report.check(dialog != nullptr, "vocar: the scenario check shows its report")) {
+    const std::wstring want =
+        L"■シナリオ (2)\r\n点検\\01.txt(2): 定義にない話者: ミキ\r\n点検\\01.txt(3): 閉じていない括弧: 「\r\n"
+        L"■定義にない話者 (1)\r\nミキ: 1 行\r\n■キャラ定義 (1)\r\nキャラ定義.txt(2): セリフのないキャラ: ユウ\r\n"
+        L"ファイル 1 / 定義にない話者 1 行 / 括弧 1 行 / キャラ定義 1 件\r\n";
+    report.equal(long_text_of(GetDlgItem(dialog, IDC_REPORT_TEXT)), want, "vocar: the check's report");
+    report.equal(text_of(GetDlgItem(dialog, IDC_REPORT_COPY)), L"クリップボードにコピー", "vocar: the copy button");
+    press(dialog, IDC_REPORT_COPY);
+    report.check(wait_until([&] { return text_of(GetDlgItem(dialog, IDC_REPORT_COPY)) == L"コピーしました"; }, 5000) &&
+                     clipboard_text() == want,
+                 "vocar: the copy button puts the whole report on the clipboard", clipboard_text());
+    report.check(screenshot({app.main(), dialog}, shots + L"\\" + tool.program + L"-check-report.bmp"), "vocar: screenshot of the check's report");
+    press(dialog, IDOK);
+    report.check(app.gone(dialog), "vocar: the report closes");
+  }
+
+  app.command(kToolCommandFirst);
+  HWND picker = app.dialog(L"ボイスの録音があるフォルダを選んでください。", 20000);
+  if (report.check(picker != nullptr, "vocar: the audit asks for the recordings' folder")) {
+    // The folder's path typed into the picker's name box, then its OK.
+    const std::wstring folder = work + L"\\録音";
+    HWND edit = find_descendant(picker, L"Edit");
+    report.check(edit != nullptr, "vocar: the folder picker has a box for the folder's name");
+    if (edit) SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    report.check(screenshot({app.main(), picker}, shots + L"\\" + tool.program + L"-audit-folder.bmp"), "vocar: screenshot of the folder picker");
+    press(picker, IDOK);
+    dialog = app.dialog(L"録音と照合", 30000);
+    if (report.check(dialog != nullptr, "vocar: the audit shows its report")) {
+      report.equal(long_text_of(GetDlgItem(dialog, IDC_REPORT_TEXT)),
+                   L"■録音のないボイス (1)\r\n点検\\01.txt(3): ERI_A1_0002 エリ「閉じない\r\n■どのボイスにもない録音 (1)\r\n"
+                   L"ERI\\ERI_A1_0009.wav\r\nボイス 2 件 / 録音あり 1 / 録音なし 1 / 余分な録音 1 / 重複 0\r\n",
+                   "vocar: the audit's report");
+      report.check(screenshot({app.main(), dialog}, shots + L"\\" + tool.program + L"-audit-report.bmp"), "vocar: screenshot of the audit's report");
+      PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+      report.check(app.gone(dialog), "vocar: Escape closes the report");
+    }
+  }
+  report.check(names_below(home) == before, "vocar: the checks write nothing in the tool folder");
+  report.check(app.close(), "vocar: closes after the checks");
+}
+
 // Pruna: the completion text alone, the output tree and the log.
 void check_pruna_runs(const Tool& tool, const std::wstring& work, const std::wstring& home, const std::wstring& shots) {
   make_folder(work + L"\\原稿");
@@ -1074,6 +1198,7 @@ int run(const Tool& tool, const std::wstring& program, const std::wstring& work,
   if (std::wstring(tool.key) == L"vocar") {
     check_vocar_runs(tool, work, home, shots);
     check_vocar_ledger(tool, work, home, shots);
+    check_vocar_checks(tool, work, home, shots);
   }
   if (std::wstring(tool.key) == L"pruna") check_pruna_runs(tool, work, home, shots);
   if (std::wstring(tool.key) == L"namex") check_namex_runs(tool, work, home, shots);

@@ -256,12 +256,12 @@ def check(home):
     return 1 if failures else 0
 
 
-def render(xlsx, script_pages, outdir):
-    os.makedirs(outdir, exist_ok=True)
+def print_to_pdf(xlsx, outdir, name):
+    """Prints XLSX with LibreOffice to OUTDIR/NAME.pdf; its path, or None."""
     soffice = shutil.which("soffice") or shutil.which("libreoffice")
     if not soffice:
         print("soffice (libreoffice-calc-nogui) is missing")
-        return 1
+        return None
     with tempfile.TemporaryDirectory() as work:
         # LibreOffice has no MS Gothic: a fixed-pitch Japanese font stands in
         # for it, as it would on a user's machine.
@@ -280,12 +280,24 @@ def render(xlsx, script_pages, outdir):
         pdf = os.path.join(work, "book.pdf")
         if not os.path.exists(pdf):
             print("LibreOffice wrote no PDF")
-            return 1
-        name = os.path.splitext(os.path.basename(xlsx))[0]
+            return None
         kept = os.path.join(outdir, name + ".pdf")
         shutil.copy(pdf, kept)
-    info = subprocess.run(["pdfinfo", kept], capture_output=True, text=True, check=True).stdout
-    pages = int(re.search(r"^Pages:\s+(\d+)", info, re.M).group(1))
+    return kept
+
+
+def pdf_pages(pdf):
+    info = subprocess.run(["pdfinfo", pdf], capture_output=True, text=True, check=True).stdout
+    return int(re.search(r"^Pages:\s+(\d+)", info, re.M).group(1))
+
+
+def render(xlsx, script_pages, outdir):
+    os.makedirs(outdir, exist_ok=True)
+    name = os.path.splitext(os.path.basename(xlsx))[0]
+    kept = print_to_pdf(xlsx, outdir, name)
+    if not kept:
+        return 1
+    pages = pdf_pages(kept)
     for old in os.listdir(outdir):
         if old.startswith(name + "-") and old.endswith(".png"):
             os.remove(os.path.join(outdir, old))

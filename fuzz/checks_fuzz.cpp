@@ -1,0 +1,43 @@
+// The scenario check of one file, and the characters spoken in its lines:
+// definitions, marks, then the scenario text.
+#include "fuzz/vocar_fuzz.h"
+#include "scriptbuilder/production_checks.h"
+#include "scriptbuilder/spoken_text.h"
+
+LUMENO_FUZZ_TARGET(checks) {
+  using namespace lumeno;
+  using namespace lumeno::scriptbuilder;
+  fuzz::Parts parts(data, size);
+  const fuzz::VocarCast cast(parts);
+  if (!cast.usable()) return 0;
+  const DialogueMatcher matcher(*cast.table, *cast.marks);
+  const std::string_view text = parts.rest();
+  const FileFindings found = check_scenario_file(text, "scn\\a.txt", matcher, *cast.marks, cast.table->characters.size());
+  // Every line of the report is a finding of the file; one a bracket fault
+  // or an unknown speaker, whose name is in the text.
+  std::size_t lines = 0;
+  for (std::size_t at = 0; at < found.findings.size(); ++lines) {
+    if (found.findings.compare(at, 10, "scn\\a.txt(") != 0) __builtin_trap();
+    const std::size_t end = found.findings.find("\r\n", at);
+    if (end == std::string::npos) __builtin_trap();
+    at = end + 2;
+  }
+  if (lines != found.unknown.size() + found.bracket_lines) __builtin_trap();
+  for (const std::string& name : found.unknown) {
+    if (name.empty() || text.find(name) == std::string_view::npos) __builtin_trap();
+  }
+  for (std::uint32_t c : found.speakers) {
+    if (c >= cast.table->characters.size()) __builtin_trap();
+  }
+  // What a line says aloud never counts more characters than it has bytes.
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t end = find_line_end(text, i);
+    const std::string_view line = text.substr(i, end - i);
+    for (const std::string& mark : *cast.marks) {
+      if (spoken_characters(line, 0, mark) > line.size()) __builtin_trap();
+    }
+    if (end >= text.size()) break;
+    i = end + line_break_length(text, end);
+  }
+  return 0;
+}
