@@ -30,6 +30,17 @@ ScratchWorkbook make_scratch_workbook(FileSystem& fs, const std::filesystem::pat
   return out;
 }
 
+ScratchFolder::ScratchFolder(const std::filesystem::path& parent, const std::string& name) : path_(parent / name) {
+  std::error_code ec;
+  made_ = std::filesystem::create_directory(path_, ec) && !ec;
+}
+
+ScratchFolder::~ScratchFolder() {
+  // Only an empty folder goes: a file the library left is not ours to lose.
+  std::error_code ec;
+  if (made_) std::filesystem::remove(path_, ec);
+}
+
 std::string scratch_name_prefix(const void* salt) {
   std::random_device entropy;
   const std::uint64_t tag = (static_cast<std::uint64_t>(entropy()) << 32) ^ entropy() ^ reinterpret_cast<std::uintptr_t>(salt);

@@ -31,6 +31,23 @@ ScratchWorkbook make_scratch_workbook(FileSystem& fs, const std::filesystem::pat
                                       const std::string& file_name,
                                       const std::function<WorkbookStatus(const WorkbookTarget&)>& make);
 
+// A folder of the scratch folder, made for one workbook's files and removed
+// with them: when it cannot be made, made() is false and the caller works in
+// the scratch folder itself.
+class ScratchFolder {
+ public:
+  ScratchFolder(const std::filesystem::path& parent, const std::string& name);
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  bool made() const { return made_; }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+  bool made_ = false;
+};
+
 // A prefix for scratch names that no other run or program takes.
 std::string scratch_name_prefix(const void* salt);
 

@@ -122,8 +122,18 @@ ScriptWorkbooks::State ScriptWorkbooks::make(Book& book, std::size_t number) {
     }
   } release{*this, need};
 
+  // Each workbook's scratch files in a folder of their own: the library
+  // makes and removes a file for every sheet, and builders working in one
+  // folder wait for each other's hold on it.
+  ScratchFolder own(*scratch_folder_, scratch_prefix_ + std::to_string(number));
+  const std::filesystem::path& folder = own.made() ? own.path() : *scratch_folder_;
+  const std::optional<std::string> folder_name = own.made() ? library_files::library_name(folder) : scratch_folder_name_;
+  if (!folder_name) {
+    fail(book.path, false);
+    return State::failed;
+  }
   const ScratchWorkbook made = make_scratch_workbook(
-      fs_, *scratch_folder_, *scratch_folder_name_, scratch_prefix_ + std::to_string(number) + ".xlsx",
+      fs_, folder, *folder_name, scratch_prefix_ + std::to_string(number) + ".xlsx",
       [&](const WorkbookTarget& target) { return write_script_workbook(target, book.scripts, *decoder_, [this] { return stopping(); }); });
   if (made.status == WorkbookStatus::cancelled) return State::cancelled;
   if (made.left_behind) {
