@@ -184,22 +184,11 @@ std::map<std::string, std::string> files_below(const std::filesystem::path& fold
 
 TEST(FaultInjection, VocarStopsOnEveryFailureAndWritesNoHalfFile) {
   const std::string definitions = "ERI,エリ\r\nYUTO,ユウト\r\n";
-  // The workbooks' scratch files go to a folder of each run's own.
-  const char* tmpdir = std::getenv("TMPDIR");
-  const bool had_tmpdir = tmpdir != nullptr;
-  const std::string saved = had_tmpdir ? tmpdir : "";
+  const testing::ScratchTmpdir tmpdir;
   auto prepare = [&](const TempDir& dir) {
     write_scenario(dir);
     write_file(dir / "home" / testing::u8path(u8"キャラ定義.txt"), definitions);
-    std::filesystem::create_directories(dir / "scratch");
-    setenv("TMPDIR", (dir / "scratch").c_str(), 1);
-  };
-  auto restore_tmpdir = [&] {
-    if (had_tmpdir) {
-      setenv("TMPDIR", saved.c_str(), 1);
-    } else {
-      unsetenv("TMPDIR");
-    }
+    tmpdir.use(dir / "scratch");
   };
   // What a run without failures writes.
   std::map<std::string, std::string> reference;
@@ -207,13 +196,13 @@ TEST(FaultInjection, VocarStopsOnEveryFailureAndWritesNoHalfFile) {
     TempDir dir;
     prepare(dir);
     const auto result = testing::run_cli({"vocar", "run", "--home", (dir / "home").string(), "--no-progress", "--yes", "scn"}, dir.path());
-    restore_tmpdir();
+    tmpdir.restore();
     ASSERT_EQ(result.status, 0) << result.err;
     reference = files_below(dir / "home" / testing::u8path(u8"ボイス命令埋込済テキスト"));
     ASSERT_EQ(reference.size(), 2u);
   }
   for_each_fault("vocar", prepare, [&](const TempDir& dir, bool failed) {
-    restore_tmpdir();
+    tmpdir.restore();
     expect_scenario_unchanged(dir);
     EXPECT_EQ(read_file(dir / "home" / testing::u8path(u8"キャラ定義.txt")), definitions);
     // A voice-embedded text is there whole or not at all.
@@ -242,7 +231,9 @@ TEST(FaultInjection, VocarReplacesItsLedgerOnlyWhenTheWholeRunSucceeded) {
   const auto ledger_of = [](const TempDir& dir) { return dir / "home" / testing::u8path(u8"ボイス番号台帳.txt"); };
   auto run = [](const TempDir& dir) { return testing::vocar_run(dir / "home", dir.path()); };
   // The ledger of an earlier run over the scenario before an edit.
+  const testing::ScratchTmpdir tmpdir;
   auto prepare = [&](const TempDir& dir) {
+    tmpdir.use(dir / "scratch");
     write_file(dir / "home" / testing::u8path(u8"キャラ定義.txt"), definitions);
     ASSERT_EQ(testing::vocar_config(dir / "home", dir.path(), {"keep_voice_numbers=1"}).status, 0);
     write_file(dir / "scn" / "a.txt", "エリ「前の行」\r\n");
@@ -257,10 +248,12 @@ TEST(FaultInjection, VocarReplacesItsLedgerOnlyWhenTheWholeRunSucceeded) {
     prepare(dir);
     before = read_file(ledger_of(dir));
     ASSERT_EQ(run(dir).status, 0);
+    tmpdir.restore();
     after = read_file(ledger_of(dir));
     ASSERT_NE(before, after);
   }
   for_each_fault("vocar", prepare, [&](const TempDir& dir, bool failed) {
+    tmpdir.restore();
     expect_scenario_unchanged(dir);
     EXPECT_EQ(read_file(ledger_of(dir)), failed ? before : after);
     EXPECT_FALSE(std::filesystem::exists(dir / "home" / testing::u8path(u8"ボイス番号台帳.txt.lumeno-part")));

@@ -2,6 +2,7 @@
 // records what the command line prints, temporary folders and file helpers.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -114,5 +115,32 @@ CliResult run_cli(const std::vector<std::string>& args, const fs::path& cwd, Fil
 // `lumeno vocar config --home HOME PAIR...`, in `cwd`.
 CliResult vocar_run(const fs::path& home, const fs::path& cwd, const std::vector<std::string>& paths = {"scn"});
 CliResult vocar_config(const fs::path& home, const fs::path& cwd, const std::vector<std::string>& pairs);
+
+// Points TMPDIR, where the workbooks' scratch files go, at a folder of a
+// test's own, so that a run whose removal of one fails leaves nothing in the
+// machine's temporary folder; puts it back when it goes.
+class ScratchTmpdir {
+ public:
+  ScratchTmpdir() : had_(std::getenv("TMPDIR") != nullptr), saved_(had_ ? std::getenv("TMPDIR") : "") {}
+  ~ScratchTmpdir() { restore(); }
+  ScratchTmpdir(const ScratchTmpdir&) = delete;
+  ScratchTmpdir& operator=(const ScratchTmpdir&) = delete;
+  // Makes `folder` and points TMPDIR at it.
+  void use(const fs::path& folder) const {
+    fs::create_directories(folder);
+    setenv("TMPDIR", folder.c_str(), 1);
+  }
+  void restore() const {
+    if (had_) {
+      setenv("TMPDIR", saved_.c_str(), 1);
+    } else {
+      unsetenv("TMPDIR");
+    }
+  }
+
+ private:
+  bool had_;
+  std::string saved_;
+};
 
 }  // namespace lumeno::testing

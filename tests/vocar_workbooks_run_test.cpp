@@ -227,11 +227,8 @@ TEST_F(VocarWorkbooksTest, AWorkbookThatCannotBeWrittenStopsTheRun) {
   write_scenario();
   // The scratch files go to a folder of the test's own.
   const fs::path scratch = tmp / "scratch";
-  fs::create_directories(scratch);
-  const char* tmpdir = std::getenv("TMPDIR");
-  const bool had_tmpdir = tmpdir != nullptr;
-  const std::string saved_value = had_tmpdir ? tmpdir : "";
-  setenv("TMPDIR", scratch.c_str(), 1);
+  const ScratchTmpdir tmpdir;
+  tmpdir.use(scratch);
 
   NoEriWorkbook files;
   const CliResult r = run_cli({"vocar", "run", "--home", home().string(), "--yes", "--no-progress", "scn"}, tmp.path(), files);
@@ -251,11 +248,6 @@ TEST_F(VocarWorkbooksTest, AWorkbookThatCannotBeWrittenStopsTheRun) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find(u8(u8".xlsx ファイルを開けませんでした。")), std::string::npos) << missing.err;
 
-  if (had_tmpdir) {
-    setenv("TMPDIR", saved_value.c_str(), 1);
-  } else {
-    unsetenv("TMPDIR");
-  }
 }
 
 }  // namespace
