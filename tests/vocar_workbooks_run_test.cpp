@@ -247,7 +247,6 @@ TEST_F(VocarWorkbooksTest, AWorkbookThatCannotBeWrittenStopsTheRun) {
   const CliResult missing = run();
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find(u8(u8".xlsx ファイルを開けませんでした。")), std::string::npos) << missing.err;
-
 }
 
 }  // namespace
