@@ -1,8 +1,8 @@
 // The scenario check of one file, and the characters spoken in its lines:
 // definitions, marks, then the scenario text.
 #include "fuzz/vocar_fuzz.h"
-#include "scriptbuilder/production_checks.h"
-#include "scriptbuilder/spoken_text.h"
+#include "scriptbuilder/checks/scenario_check.h"
+#include "scriptbuilder/lists/spoken_text.h"
 
 LUMENO_FUZZ_TARGET(checks) {
   using namespace lumeno;

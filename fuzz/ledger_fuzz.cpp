@@ -2,7 +2,7 @@
 // scenario files against what was read. Options byte, definitions, marks,
 // ledger, first file, second file.
 #include "fuzz/vocar_fuzz.h"
-#include "scriptbuilder/run_voices.h"
+#include "scriptbuilder/recording/run_voices.h"
 
 LUMENO_FUZZ_TARGET(ledger) {
   using namespace lumeno;

@@ -1,7 +1,7 @@
 // The staff-list scan and writers: definitions, marks, then scenario files
 // separated by "\0\0".
 #include "fuzz/vocar_fuzz.h"
-#include "scriptbuilder/staff_list_scan.h"
+#include "scriptbuilder/lists/staff_list_scan.h"
 
 LUMENO_FUZZ_TARGET(lists) {
   using namespace lumeno;

@@ -2,7 +2,7 @@
 // for every character of a definitions file and the all-character script:
 // options byte, definitions, marks, scenario text.
 #include "fuzz/vocar_fuzz.h"
-#include "scriptbuilder/voice_scripts.h"
+#include "scriptbuilder/scripts/voice_scripts.h"
 
 LUMENO_FUZZ_TARGET(scripts) {
   using namespace lumeno;

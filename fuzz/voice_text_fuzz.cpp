@@ -1,7 +1,7 @@
 // The line scanner, the matcher and the voice-embedded text writer:
 // options byte, definitions, marks, file name, scenario text.
 #include "fuzz/vocar_fuzz.h"
-#include "scriptbuilder/voice_text.h"
+#include "scriptbuilder/text/voice_text.h"
 
 LUMENO_FUZZ_TARGET(voice_text) {
   using namespace lumeno;

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_target.h"
-#include "scriptbuilder/script_sheet.h"
-#include "scriptbuilder/script_workbook.h"
+#include "scriptbuilder/workbooks/script_sheet.h"
+#include "scriptbuilder/workbooks/script_workbook.h"
 #include "shell/cp932_decoder.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "namefinder/namex.h"
 #include "packer/pack.h"
 #include "programs/vocar_commands.h"
-#include "scriptbuilder/builder_run.h"
+#include "scriptbuilder/driver/vocar_run.h"
 #include "stripper/pruna.h"
 
 namespace lumeno::programs {

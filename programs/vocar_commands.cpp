@@ -1,7 +1,8 @@
 #include "programs/vocar_commands.h"
 
-#include "scriptbuilder/builder_run.h"
-#include "scriptbuilder/production_checks.h"
+#include "scriptbuilder/checks/scenario_check.h"
+#include "scriptbuilder/recording/voice_audit.h"
+#include "scriptbuilder/driver/vocar_run.h"
 #include "shell/console/cli.h"
 
 namespace lumeno::programs {

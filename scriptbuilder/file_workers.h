@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "scriptbuilder/builder_run.h"
+#include "scriptbuilder/run_context.h"
 
 namespace lumeno::scriptbuilder {
 

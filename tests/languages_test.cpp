@@ -8,7 +8,7 @@
 
 #include "packer/pack.h"
 #include "programs/tools.h"
-#include "scriptbuilder/builder_run.h"
+#include "scriptbuilder/driver/vocar_run.h"
 #include "shell/app_state.h"
 #include "shell/console/cli.h"
 #include "shell/names.h"

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "scriptbuilder/production_checks.h"
+#include "scriptbuilder/recording/voice_audit.h"
 #include "tests/support.h"
 
 namespace lumeno::scriptbuilder {

@@ -5,8 +5,8 @@
 #include <map>
 #include <regex>
 
-#include "scriptbuilder/dialogue_counts.h"
-#include "scriptbuilder/spoken_text.h"
+#include "scriptbuilder/lists/dialogue_counts.h"
+#include "scriptbuilder/lists/spoken_text.h"
 #include "tests/support.h"
 
 namespace lumeno::scriptbuilder {

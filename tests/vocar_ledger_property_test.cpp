@@ -6,7 +6,7 @@
 #include <random>
 #include <set>
 
-#include "scriptbuilder/voice_ledger.h"
+#include "scriptbuilder/recording/voice_ledger.h"
 #include "tests/support.h"
 
 namespace lumeno {

@@ -3,7 +3,7 @@
 // anything; and what the outputs show with it.
 #include <gtest/gtest.h>
 
-#include "scriptbuilder/builder_run.h"
+#include "scriptbuilder/driver/vocar_run.h"
 #include "shell/app_state.h"
 #include "tests/support.h"
 

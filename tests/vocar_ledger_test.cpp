@@ -4,9 +4,9 @@
 
 #include <random>
 
-#include "scriptbuilder/run_voices.h"
-#include "scriptbuilder/voice_diff.h"
-#include "scriptbuilder/voice_ledger.h"
+#include "scriptbuilder/recording/run_voices.h"
+#include "scriptbuilder/recording/voice_diff.h"
+#include "scriptbuilder/recording/voice_ledger.h"
 
 namespace lumeno::scriptbuilder {
 namespace {

@@ -5,7 +5,7 @@
 #include <random>
 #include <set>
 
-#include "scriptbuilder/builder_run.h"
+#include "scriptbuilder/driver/vocar_run.h"
 #include "shell/app_state.h"
 #include "tests/support.h"
 

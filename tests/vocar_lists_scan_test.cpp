@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "scriptbuilder/staff_list_scan.h"
+#include "scriptbuilder/lists/staff_list_scan.h"
 #include "shell/sjis.h"
 
 namespace lumeno::scriptbuilder {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "scriptbuilder/builder_run.h"
+#include "scriptbuilder/driver/vocar_run.h"
 #include "shell/app_state.h"
 #include "tests/support.h"
 

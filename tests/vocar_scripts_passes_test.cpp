@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "scriptbuilder/voice_scripts.h"
-#include "scriptbuilder/voice_text.h"
+#include "scriptbuilder/scripts/voice_scripts.h"
+#include "scriptbuilder/text/voice_text.h"
 #include "shell/sjis.h"
 
 namespace lumeno::scriptbuilder {

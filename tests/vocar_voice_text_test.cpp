@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "scriptbuilder/voice_text.h"
+#include "scriptbuilder/text/voice_text.h"
 #include "shell/sjis.h"
 
 namespace lumeno::scriptbuilder {

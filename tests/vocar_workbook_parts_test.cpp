@@ -2,8 +2,8 @@
 // back as rows and pages, the sheets a long script takes, sheet names.
 #include <gtest/gtest.h>
 
-#include "scriptbuilder/script_sheet.h"
-#include "scriptbuilder/script_workbook.h"
+#include "scriptbuilder/workbooks/script_sheet.h"
+#include "scriptbuilder/workbooks/script_workbook.h"
 #include "shell/cp932_decoder.h"
 #include "tests/support.h"
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <map>
 
-#include "scriptbuilder/script_sheet.h"
-#include "scriptbuilder/script_workbook.h"
+#include "scriptbuilder/workbooks/script_sheet.h"
+#include "scriptbuilder/workbooks/script_workbook.h"
 #include "tests/support.h"
 
 namespace lumeno::scriptbuilder {

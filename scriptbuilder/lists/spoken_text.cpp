@@ -1,0 +1,52 @@
+#include "scriptbuilder/lists/spoken_text.h"
+
+namespace lumeno::scriptbuilder {
+
+namespace {
+
+struct BracketPair {
+  std::string_view open;
+  std::string_view close;
+};
+
+constexpr BracketPair kBrackets[] = {
+    {"「", "」"}, {"『", "』"}, {"（", "）"}, {"【", "】"}, {"〔", "〕"}, {"［", "］"}, {"｛", "｝"},
+    {"〈", "〉"}, {"《", "》"}, {"＜", "＞"}, {"(", ")"},   {"[", "]"},   {"{", "}"},   {"<", ">"},
+    {"\xA2", "\xA3"},  // the half-width corner brackets
+};
+
+}  // namespace
+
+std::string_view last_character(std::string_view text) {
+  std::size_t last = 0;
+  for (std::size_t i = 0; i < text.size(); i += sjis_char_length(text, i)) last = i;
+  return text.substr(last);
+}
+
+std::string_view closing_bracket(std::string_view opening) {
+  for (const BracketPair& pair : kBrackets) {
+    if (pair.open == opening) return pair.close;
+  }
+  return {};
+}
+
+std::string_view mark_at(std::string_view text, std::size_t at, const DialogueMarks& marks) {
+  for (const std::string& mark : marks) {
+    if (at <= text.size() && text.substr(at).starts_with(mark)) return mark;
+  }
+  return {};
+}
+
+std::size_t spoken_characters(std::string_view line, std::size_t mark_end, std::string_view mark) {
+  const std::string_view close = mark.empty() ? std::string_view() : closing_bracket(last_character(mark));
+  std::size_t count = 0;
+  std::size_t last = line.size();
+  for_each_spoken_character(line, mark_end, [&](std::size_t pos, std::size_t) {
+    ++count;
+    last = pos;
+  });
+  if (count > 0 && !close.empty() && line.substr(last, sjis_char_length(line, last)) == close) --count;
+  return count;
+}
+
+}  // namespace lumeno::scriptbuilder

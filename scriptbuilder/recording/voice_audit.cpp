@@ -1,0 +1,378 @@
+#include "scriptbuilder/recording/voice_audit.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <charconv>
+#include <new>
+#include <unordered_map>
+
+#include "scriptbuilder/background.h"
+#include "scriptbuilder/check_run.h"
+#include "scriptbuilder/file_workers.h"
+#include "scriptbuilder/recording/run_voices.h"
+#include "scriptbuilder/run_context.h"
+#include "scriptbuilder/run_order.h"
+#include "shell/files.h"
+#include "shell/names.h"
+#include "shell/sjis.h"
+
+namespace lumeno::scriptbuilder {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kAudioExtensions[] = {"ogg", "wav", "opus", "mp3", "flac", "m4a"};
+
+struct Recording {
+  std::string name;   // CP932, below the recordings folder, "\" separators
+  std::string voice;  // the voice name it gives, ASCII letters folded
+};
+
+using NativeName = std::basic_string_view<fs::path::value_type>;
+
+// The last part of a native path, without making a path of it (the walk
+// meets hundreds of thousands).
+NativeName native_file_name(const fs::path& path) {
+  const NativeName native = path.native();
+  std::size_t at = native.size();
+  while (at > 0 && native[at - 1] != '/' && native[at - 1] != fs::path::preferred_separator) --at;
+  return native.substr(at);
+}
+
+// The CP932 name of a file or folder name: ASCII as it stands (the common
+// case, and the same bytes in both), anything else through the name codec.
+std::optional<std::string> cp932_name(NativeName file_name) {
+  if (std::all_of(file_name.begin(), file_name.end(), [](auto c) { return c >= 0x20 && c < 0x7F; })) {
+    return std::string(file_name.begin(), file_name.end());
+  }
+  auto name = names::to_name(fs::path(fs::path::string_type(file_name)));
+  if (!name) return std::nullopt;
+  return std::move(*name);
+}
+
+// A set of names (ASCII letters folded), each with the number it was added
+// under: one open-addressing table over one buffer of the names, for the
+// hundreds of thousands of voice names of a scenario.
+class FoldedNames {
+ public:
+  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+  explicit FoldedNames(std::size_t expected) : slots_(std::bit_ceil(expected * 2 + 16), Slot{}) { bytes_.reserve(expected * 16); }
+
+  // The number of `name`, which is added with `number` when it is new.
+  std::uint32_t find_or_add(std::string_view name, std::uint32_t number) {
+    Slot& slot = probe(name);
+    if (slot.number != kNone) return slot.number;
+    slot = {static_cast<std::uint32_t>(bytes_.size()), static_cast<std::uint32_t>(name.size()), number};
+    bytes_ += name;
+    return number;
+  }
+  std::uint32_t find(std::string_view name) { return probe(name).number; }
+
+ private:
+  struct Slot {
+    std::uint32_t at = 0;
+    std::uint32_t size = 0;
+    std::uint32_t number = kNone;
+  };
+  Slot& probe(std::string_view name) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = std::hash<std::string_view>()(name) & mask;; i = (i + 1) & mask) {
+      Slot& slot = slots_[i];
+      if (slot.number == kNone || std::string_view(bytes_).substr(slot.at, slot.size) == name) return slot;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::string bytes_;
+};
+
+void append_number(std::string& out, std::size_t n) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+  out.append(digits, static_cast<std::size_t>(end - digits));
+}
+
+// Every recording below a folder, in the order of a walk breadth first; a
+// walk that ends early says where. Runs on a thread of its own: it shows
+// nothing.
+struct RecordingsFound {
+  std::vector<Recording> recordings;
+  std::optional<fs::path> unreadable;  // a folder that could not be listed
+  bool stopped = false;                // `stop` was set, or the run cancelled
+};
+
+RecordingsFound find_recordings(FileSystem& files, const fs::path& root, const std::atomic<bool>& stop, const Host& host) {
+  RecordingsFound out;
+  struct Folder {
+    fs::path path;
+    std::string name;  // CP932 below the root, with a trailing "\" (empty for the root)
+  };
+  std::vector<Folder> queue = {{root, {}}};
+  std::vector<DirEntry> items;
+  for (std::size_t k = 0; k < queue.size(); ++k) {
+    if (stop.load(std::memory_order_relaxed) || host.cancel_requested()) {
+      out.stopped = true;
+      return out;
+    }
+    const Folder folder = queue[k];
+    if (!files.list(folder.path, items)) {
+      out.unreadable = folder.path;
+      return out;
+    }
+    for (const DirEntry& item : items) {
+      const NativeName file_name = native_file_name(item.path);
+      const std::optional<std::string> name = cp932_name(file_name);
+      // A name the code page cannot hold names no voice: an extra recording,
+      // shown as near as it can be.
+      std::string shown = folder.name + (name ? *name : names::display_name(fs::path(fs::path::string_type(file_name))));
+      if (item.kind == EntryKind::directory) {
+        queue.push_back({item.path, std::move(shown) + "\\"});
+        continue;
+      }
+      if (item.kind != EntryKind::file) continue;
+      const std::optional<std::string_view> voice = recording_voice_name(name ? std::string_view(*name) : std::string_view(shown));
+      if (!voice) continue;
+      // Folded character by character: a second byte is no letter.
+      std::string folded = name ? std::string(*voice) : std::string();
+      lower_ascii_sjis(folded);
+      out.recordings.push_back({std::move(shown), std::move(folded)});
+    }
+  }
+  return out;
+}
+
+class VoiceAuditRun final : public VocarCheckRun {
+ public:
+  explicit VoiceAuditRun(fs::path recordings) : recordings_(std::move(recordings)) {}
+
+  int check(RunContext& ctx) override;
+
+ private:
+  // The voice names of the run's lines, as a run gives them; false when it
+  // must stop (the messages shown).
+  bool name_lines(RunContext& ctx);
+  // Every voice name of the run, ASCII letters folded, in one index.
+  void index_voices();
+  void make_report();
+
+  // A voice name of the run with the recordings it has: the first, and the
+  // others linked from it in `next_same`.
+  struct Voiced {
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    std::uint32_t first = kNone;
+    std::uint32_t last = kNone;
+    std::uint32_t count = 0;
+  };
+
+  fs::path recordings_;
+  std::vector<FileVoices> files_;
+  std::vector<VoiceFileName> names_;
+  std::vector<Recording> found_;
+  std::optional<FoldedNames> index_;
+  std::vector<Voiced> voiced_;
+  std::vector<std::uint32_t> line_voice_;  // by line, in run order: into voiced_
+};
+
+int VoiceAuditRun::check(RunContext& ctx) {
+  Host& host = ctx.host;
+  host.progress_set_range(1024);
+  // The recordings are found while the scenario is read and numbered.
+  std::atomic<bool> stop{false};
+  Background<RecordingsFound> walk([&files = ctx.fs, root = recordings_, &stop, &host] { return find_recordings(files, root, stop, host); });
+  // However the audit ends, the walk ends with it.
+  struct StopWalk {
+    std::atomic<bool>& stop;
+    ~StopWalk() { stop = true; }
+  } stop_walk{stop};
+  if (!start(ctx) || !name_lines(ctx)) return -1;
+  host.progress_set_count_text("録音 と照合しています。");
+  host.progress_set_position(768);
+  // The voices are put in order while the recordings are still being found.
+  index_voices();
+  std::optional<RecordingsFound> found = walk.get();
+  if (!found) throw std::bad_alloc();
+  if (found->unreadable) {
+    host.message(names::display_name(*found->unreadable) + " フォルダを読み込めませんでした。");
+    return -1;
+  }
+  if (found->stopped) return -1;
+  found_ = std::move(found->recordings);
+  make_report();
+  host.progress_set_position(1024);
+  return ctx.cancelled() ? -1 : 0;
+}
+
+bool VoiceAuditRun::name_lines(RunContext& ctx) {
+  Host& host = ctx.host;
+  std::optional<Ledger> ledger;
+  if (settings().keep_voice_numbers) {
+    // As the run: refused before anything is read, then the ledger.
+    if (refuse_shared_file_names(ctx)) return false;
+    const fs::path path = ctx.app.home_path(kLedgerFile);
+    ledger = ctx.fs.kind(path) == EntryKind::missing ? Ledger{} : take_ledger(host, read_ledger_file(ctx.fs, path));
+    if (!ledger) return false;
+  }
+  host.progress_set_count_text("シナリオ を読み込んでいます。");
+  const std::size_t count = ctx.order.size();
+  files_.resize(count);
+  names_.reserve(count);
+  FileWorkers<FileVoices> read(ctx, [&](std::size_t, const std::string& text) {
+    FileVoices voices;
+    scan_voice_lines(text, matcher(), characters(), voices);
+    return voices;
+  });
+  for (std::size_t k = 0; k < count; ++k) {
+    std::optional<FileVoices> voices = read.next();
+    if (!voices) return false;
+    files_[k] = std::move(*voices);
+    const RunFile& file = ctx.files[ctx.order[k]];
+    names_.push_back({file.relative_name, file.full_name});
+    host.progress_set_file_text(file.relative_name);
+    host.progress_set_position(static_cast<int>((k + 1) * 640 / count));
+  }
+  if (ledger) {
+    const std::vector<LedgerScope> scope = ledger_scope(ctx);
+    Result<RunVoices> voices =
+        name_run_voices(std::move(files_), std::move(names_), std::move(*ledger), {characters(), settings(), scope});
+    if (!voices) {
+      host.message(voices.error());
+      return false;
+    }
+    files_ = std::move(voices->files);
+    names_ = std::move(voices->names);
+    return true;
+  }
+  // Without the ledger: the counters, as every output numbers its lines.
+  VoiceNumbering voices(characters(), settings());
+  voices.reset_voice_counters();
+  char digits[32];
+  for (std::size_t k = 0; k < count; ++k) {
+    voices.prepare_file(names_[k].full_name, settings().reset_per_file, k);
+    for (VoiceLine& line : files_[k].lines) {
+      const Voice voice = voices.take_voice(line.character, digits);
+      line.voice_name.clear();
+      append_parts(line.voice_name, {voice.name[0], voice.name[1], voice.name[2]});
+      line.number = voice.number;
+    }
+  }
+  return true;
+}
+
+void VoiceAuditRun::index_voices() {
+  std::size_t voices = 0;
+  for (const FileVoices& file : files_) voices += file.lines.size();
+  index_.emplace(voices);
+  voiced_.reserve(voices);
+  line_voice_.reserve(voices);
+  std::string folded;
+  for (const FileVoices& file : files_) {
+    for (const VoiceLine& line : file.lines) {
+      folded.assign(line.voice_name);
+      lower_ascii_sjis(folded);
+      const std::uint32_t v = index_->find_or_add(folded, static_cast<std::uint32_t>(voiced_.size()));
+      if (v == voiced_.size()) voiced_.emplace_back();
+      line_voice_.push_back(v);
+    }
+  }
+}
+
+void VoiceAuditRun::make_report() {
+  constexpr std::uint32_t kNone = Voiced::kNone;
+  FoldedNames& names = *index_;
+  std::vector<Voiced>& voiced = voiced_;
+  const std::vector<std::uint32_t>& line_voice = line_voice_;
+  const std::size_t voices = line_voice.size();
+  // The recordings, each to its voice; those of names no line has, to
+  // names of their own.
+  std::unordered_map<std::string_view, Voiced> extra;
+  std::vector<std::uint32_t> next_same(found_.size(), kNone);
+  std::vector<std::uint32_t> orphans;
+  std::vector<std::uint32_t> doubled;  // the first recordings of voices recorded twice or more
+  auto add = [&](Voiced& voice, std::uint32_t r) {
+    if (voice.count++ == 0) {
+      voice.first = r;
+    } else {
+      next_same[voice.last] = r;
+      if (voice.count == 2) doubled.push_back(voice.first);
+    }
+    voice.last = r;
+  };
+  for (std::uint32_t r = 0; r < found_.size(); ++r) {
+    const std::string& voice = found_[r].voice;
+    const std::uint32_t v = voice.empty() ? kNone : names.find(voice);
+    if (v != kNone) {
+      add(voiced[v], r);
+      continue;
+    }
+    orphans.push_back(r);
+    if (!voice.empty()) add(extra[voice], r);
+  }
+
+  std::string missing;
+  std::size_t missing_count = 0;
+  std::size_t at = 0;
+  for (std::size_t k = 0; k < files_.size(); ++k) {
+    for (const VoiceLine& line : files_[k].lines) {
+      if (voiced[line_voice[at++]].count > 0) continue;
+      ++missing_count;
+      append_parts(missing, {names_[k].relative_name, "("});
+      append_number(missing, line.line);
+      append_parts(missing, {"): ", line.voice_name, " ", files_[k].text(line), "\r\n"});
+    }
+  }
+  // Only what is reported is put in order: by name, ASCII letters folded.
+  const auto by_name = [&](std::uint32_t a, std::uint32_t b) { return compare_folded(found_[a].name, found_[b].name) < 0; };
+  std::sort(orphans.begin(), orphans.end(), by_name);
+  std::string orphaned;
+  for (std::uint32_t r : orphans) append_parts(orphaned, {found_[r].name, "\r\n"});
+  std::vector<std::vector<std::uint32_t>> groups;
+  for (std::uint32_t first : doubled) {
+    std::vector<std::uint32_t>& group = groups.emplace_back();
+    for (std::uint32_t r = first; r != kNone; r = next_same[r]) group.push_back(r);
+    std::sort(group.begin(), group.end(), by_name);
+  }
+  std::sort(groups.begin(), groups.end(), [&](const auto& a, const auto& b) {
+    return compare_folded(found_[a.front()].voice, found_[b.front()].voice) < 0;
+  });
+  std::string duplicates;
+  for (const std::vector<std::uint32_t>& group : groups) {
+    const std::string file = file_name_part(found_[group.front()].name);
+    append_parts(duplicates, {recording_voice_name(file).value_or(""), ": "});
+    for (std::size_t g = 0; g < group.size(); ++g) append_parts(duplicates, {g == 0 ? "" : ", ", found_[group[g]].name});
+    duplicates += "\r\n";
+  }
+
+  std::string body;
+  auto section = [&](std::string_view heading, std::size_t count, const std::string& lines) {
+    if (count == 0) return;
+    append_parts(body, {heading, " ("});
+    append_number(body, count);
+    append_parts(body, {")\r\n", lines});
+  };
+  section("■録音のないボイス", missing_count, missing);
+  section("■どのボイスにもない録音", orphans.size(), orphaned);
+  section("■同じボイスの録音が複数", groups.size(), duplicates);
+  const auto n = [](std::size_t v) { return std::to_string(v); };
+  const std::string summary = "ボイス " + n(voices) + " 件 / 録音あり " + n(voices - missing_count) + " / 録音なし " + n(missing_count) +
+                              " / 余分な録音 " + n(orphans.size()) + " / 重複 " + n(groups.size());
+  set_report(std::move(body), summary, missing_count > 0);
+}
+
+}  // namespace
+
+std::optional<std::string_view> recording_voice_name(std::string_view file_name) {
+  const std::size_t dot = file_name.rfind('.');
+  if (dot == std::string_view::npos) return std::nullopt;
+  const std::string_view extension = file_name.substr(dot + 1);
+  for (std::string_view audio : kAudioExtensions) {
+    if (compare_folded(extension, audio) == 0) return file_name.substr(0, dot);
+  }
+  return std::nullopt;
+}
+
+std::unique_ptr<ReportRun> make_voice_audit(fs::path recordings) { return std::make_unique<VoiceAuditRun>(std::move(recordings)); }
+
+}  // namespace lumeno::scriptbuilder

@@ -1,0 +1,188 @@
+#include "scriptbuilder/scripts/voice_script_source.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "shell/sjis.h"
+
+namespace lumeno::scriptbuilder {
+
+namespace {
+
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+bool is_command_name_byte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_';
+}
+
+enum ByteKind : unsigned char { kPlain, kLead, kSpecial };
+
+// The wraps of text[from, to) at `width`: after each character with which
+// the row reaches the width, the count starting again.
+void add_wraps(std::string_view text, std::uint32_t from, std::uint32_t to, std::uint32_t width,
+               std::vector<std::uint32_t>& wraps) {
+  if (to - from < width) return;
+  std::uint32_t filled = 0;
+  for (std::uint32_t i = from; i < to;) {
+    const std::uint32_t len = (is_sjis_lead(static_cast<unsigned char>(text[i])) && i + 1 < to) ? 2 : 1;
+    i += len;
+    filled += len;
+    if (filled >= width) {
+      wraps.push_back(i);
+      filled = 0;
+    }
+  }
+}
+
+}  // namespace
+
+std::size_t backslash_command_end(std::string_view s, std::size_t i) {
+  const std::size_t n = s.size();
+  ++i;
+  const bool bracket = i < n && s[i] == '[';
+  if (bracket) ++i;
+  while (i < n && is_blank(s[i])) ++i;
+  // The name: double-byte characters may open it; after a single-byte one
+  // it holds single bytes only.
+  while (i < n && is_sjis_lead(static_cast<unsigned char>(s[i]))) i = std::min(i + 2, n);
+  while (i < n && is_command_name_byte(static_cast<unsigned char>(s[i]))) ++i;
+  if (i < n && s[i] == '(') {
+    int depth = 0;
+    while (i < n) {
+      const auto c = static_cast<unsigned char>(s[i]);
+      if (is_sjis_lead(c)) {
+        i = std::min(i + 2, n);
+        continue;
+      }
+      ++i;
+      if (c == '(') {
+        ++depth;
+      } else if (c == ')' && --depth == 0) {
+        break;
+      }
+    }
+  }
+  if (bracket) {
+    while (i < n && is_blank(s[i])) ++i;
+    if (i < n) {
+      const std::size_t close = s.find(']', i);
+      i = close == std::string_view::npos ? n : close + 1;
+    }
+  }
+  return i;
+}
+
+void prepare_script_source(ScriptSource& file, bool strip_commands, const DialogueMatcher& matcher) {
+  const std::string_view s = file.source;
+  const std::size_t n = s.size();
+  std::string& out = file.text;
+  std::vector<ScriptRow>& rows = file.rows;
+  out.clear();
+  out.reserve(n + n / 8 + 64);
+  rows.clear();
+  file.wraps.clear();
+  file.swallowed.clear();
+
+  std::array<unsigned char, 256> kinds{};
+  for (int c = 0; c < 256; ++c) kinds[static_cast<std::size_t>(c)] = is_sjis_lead(static_cast<unsigned char>(c)) ? kLead : kPlain;
+  kinds['\r'] = kinds['\n'] = kinds['\t'] = kSpecial;
+  if (strip_commands) kinds['\\'] = kSpecial;
+
+  // Until the source position reaches `name_end`, the row's name is being
+  // copied; the text cell begins where it ends.
+  std::size_t name_end = kNone;
+  auto begin_row = [&](std::size_t at) {
+    ScriptRow& row = rows.emplace_back();
+    row.begin = row.end = row.text_begin = static_cast<std::uint32_t>(out.size());
+    row.swallowed_begin = row.swallowed_end = static_cast<std::uint32_t>(file.swallowed.size());
+    if (at < n && s[at] != '\r' && s[at] != '\n') {
+      if (const auto match = matcher.match(s, at)) {
+        row.speaker = match->character;
+        row.name_at = static_cast<std::uint32_t>(at);
+        row.name_length = static_cast<std::uint32_t>(std::min(match->name_length, n - at));
+        name_end = at + row.name_length;
+      }
+    }
+  };
+  auto end_row = [&] {
+    ScriptRow& row = rows.back();
+    row.end = static_cast<std::uint32_t>(out.size());
+    if (name_end != kNone) row.text_begin = row.end;
+    name_end = kNone;
+  };
+  // The lines that begin inside a command's span [from, to) make no row;
+  // their speakers are kept in order (the same walk as every output's scan).
+  auto note_swallowed_lines = [&](std::size_t from, std::size_t to) {
+    std::size_t p = from;
+    for (;;) {
+      const std::size_t end = find_line_end(s, p);
+      if (end >= to) break;
+      p = end + line_break_length(s, end);
+      if (p >= to) break;
+      if (s[p] == '\r' || s[p] == '\n') continue;
+      if (const auto match = matcher.match(s, p)) {
+        file.swallowed.push_back(match->character);
+        p += std::min(match->name_length, n - p);
+      }
+    }
+    rows.back().swallowed_end = static_cast<std::uint32_t>(file.swallowed.size());
+  };
+
+  begin_row(0);
+  std::size_t i = 0;
+  while (i < n) {
+    // Ordinary characters are copied as one run.
+    const std::size_t stop = std::min(n, name_end);
+    std::size_t j = i;
+    while (j < stop) {
+      const unsigned char kind = kinds[static_cast<unsigned char>(s[j])];
+      if (kind == kPlain) {
+        ++j;
+      } else if (kind == kLead) {
+        j += 2;
+      } else {
+        break;
+      }
+    }
+    j = std::min(j, n);
+    out.append(s.data() + i, j - i);
+    i = j;
+    if (i < stop) {
+      const char c = s[i];
+      if (c == '\r' || c == '\n') {
+        end_row();
+        rows.back().line_end = true;
+        out += "\r\n";
+        i += line_break_length(s, i);
+        if (i < n) begin_row(i);
+        continue;
+      }
+      if (c == '\t') {
+        out.append(4, ' ');
+        ++i;
+      } else {
+        const std::size_t end = backslash_command_end(s, i);
+        note_swallowed_lines(i, end);
+        i = end;
+      }
+    }
+    if (i >= name_end) {
+      rows.back().text_begin = static_cast<std::uint32_t>(out.size());
+      name_end = kNone;
+    }
+  }
+  if (!rows.back().line_end) end_row();
+
+  for (ScriptRow& row : rows) {
+    row.own_wraps = static_cast<std::uint32_t>(file.wraps.size());
+    if (row.speaker >= 0) add_wraps(out, row.text_begin, row.end, kOwnRowWidth, file.wraps);
+    row.other_wraps = static_cast<std::uint32_t>(file.wraps.size());
+    add_wraps(out, row.text_begin, row.end, kOtherRowWidth, file.wraps);
+    row.wraps_end = static_cast<std::uint32_t>(file.wraps.size());
+  }
+}
+
+}  // namespace lumeno::scriptbuilder

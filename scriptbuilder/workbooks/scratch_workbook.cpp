@@ -1,0 +1,50 @@
+#include "scriptbuilder/workbooks/scratch_workbook.h"
+
+#include <cstdint>
+#include <random>
+
+#include "scriptbuilder/workbooks/library_files.h"
+#include "shell/sjis.h"
+
+namespace lumeno::scriptbuilder {
+
+ScratchWorkbook make_scratch_workbook(FileSystem& fs, const std::filesystem::path& folder, const std::string& folder_name,
+                                      const std::string& file_name,
+                                      const std::function<WorkbookStatus(const WorkbookTarget&)>& make) {
+  ScratchWorkbook out;
+  const std::filesystem::path scratch = folder / file_name;
+  const std::optional<std::string> scratch_name = library_files::library_name(scratch);
+  if (!scratch_name) return out;
+  const WorkbookStatus status = make({*scratch_name, folder_name});
+  const bool made = status == WorkbookStatus::written && fs.read(scratch, out.bytes) == ReadStatus::ok;
+  // The scratch file goes whatever came of it.
+  const bool removed = fs.kind(scratch) == EntryKind::missing || fs.remove_file(scratch);
+  if (status == WorkbookStatus::cancelled) {
+    out.status = WorkbookStatus::cancelled;
+  } else if (made && !removed) {
+    out.left_behind = scratch;
+  } else if (made) {
+    out.status = WorkbookStatus::written;
+  }
+  if (out.status != WorkbookStatus::written) out.bytes.clear();
+  return out;
+}
+
+ScratchFolder::ScratchFolder(const std::filesystem::path& parent, const std::string& name) : path_(parent / name) {
+  std::error_code ec;
+  made_ = std::filesystem::create_directory(path_, ec) && !ec;
+}
+
+ScratchFolder::~ScratchFolder() {
+  // Only an empty folder goes: a file the library left is not ours to lose.
+  std::error_code ec;
+  if (made_) std::filesystem::remove(path_, ec);
+}
+
+std::string scratch_name_prefix(const void* salt) {
+  std::random_device entropy;
+  const std::uint64_t tag = (static_cast<std::uint64_t>(entropy()) << 32) ^ entropy() ^ reinterpret_cast<std::uintptr_t>(salt);
+  return "lumeno-workbook-" + format("%016llx", static_cast<unsigned long long>(tag)) + "-";
+}
+
+}  // namespace lumeno::scriptbuilder

@@ -1,0 +1,233 @@
+#include "scriptbuilder/workbooks/script_workbooks.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "scriptbuilder/run_context.h"
+#include "scriptbuilder/scanner.h"
+#include "scriptbuilder/workbooks/library_files.h"
+#include "scriptbuilder/workbooks/scratch_workbook.h"
+#include "shell/files.h"
+#include "shell/names.h"
+#include "shell/sjis.h"
+
+namespace lumeno::scriptbuilder {
+
+namespace {
+
+// Builders at once: each streamed workbook holds a file open a sheet, and a
+// Windows process may hold 2048.
+constexpr std::size_t kMaxBuilders = 4;
+constexpr int kWaitMs = 50;
+// Room the scratch folder must have while a workbook is made: for every
+// byte of its scripts, and besides.
+constexpr std::uint64_t kScratchPerScriptByte = 6;
+constexpr std::uint64_t kScratchReserve = std::uint64_t{64} << 20;
+
+}  // namespace
+
+std::string workbook_file_name(std::string_view voice_prefix, std::string_view display_name) {
+  std::string name;
+  append_parts(name, {kScriptFolder, "\\[", voice_prefix, "]", display_name, ".xlsx"});
+  return name;
+}
+
+ScriptWorkbooks::ScriptWorkbooks(const AppState& app, FileSystem& fs, Host& host) : app_(app), fs_(fs), host_(host) {}
+
+ScriptWorkbooks::~ScriptWorkbooks() {
+  stop_ = true;
+  join();
+}
+
+void ScriptWorkbooks::add(std::string_view workbook, std::string_view relative_name, std::string_view script) {
+  if (started_) return;
+  std::string key(workbook);
+  auto [it, added] = index_.try_emplace(key, books_.size());
+  if (added) {
+    auto book = std::make_unique<Book>();
+    book->name = std::move(key);
+    book->path = app_.home_path(book->name);
+    books_.push_back(std::move(book));
+  }
+  Book& book = *books_[it->second];
+  book.scripts.push_back(WorkbookScript{std::string(relative_name), std::string(script)});
+  book.bytes += script.size();
+}
+
+void ScriptWorkbooks::start() {
+  if (started_ || books_.empty()) return;
+  started_ = true;
+  decoder_ = std::make_unique<Cp932Decoder>();
+  scratch_folder_ = library_files::scratch_folder();
+  if (scratch_folder_) scratch_folder_name_ = library_files::library_name(*scratch_folder_);
+  // Scratch names no other run or program takes.
+  scratch_prefix_ = scratch_name_prefix(this);
+
+  queue_.resize(books_.size());
+  for (std::size_t k = 0; k < books_.size(); ++k) queue_[k] = k;
+  std::stable_sort(queue_.begin(), queue_.end(), [&](std::size_t a, std::size_t b) { return books_[a]->bytes > books_[b]->bytes; });
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t builders = std::min({cores, kMaxBuilders, books_.size()});
+  library_files::allow_open_files(builders * (kStreamedSheets + 16) + 256);
+  for (std::size_t k = 0; k < builders; ++k) threads_.emplace_back([this] { work(); });
+}
+
+void ScriptWorkbooks::work() {
+  for (;;) {
+    Book* book = nullptr;
+    std::size_t number = 0;
+    {
+      const std::lock_guard lock(mutex_);
+      if (next_ == queue_.size() || stopping()) return;
+      number = queue_[next_++];
+      book = books_[number].get();
+      book->state = State::working;
+    }
+    State state = State::failed;
+    try {
+      state = make(*book, number);
+    } catch (const std::exception&) {
+      fail(book->path, false);  // no memory for it: not written
+    }
+    {
+      const std::lock_guard lock(mutex_);
+      book->state = state;
+      // What is written needs its scripts no more.
+      std::vector<WorkbookScript>().swap(book->scripts);
+    }
+    changed_.notify_all();
+  }
+}
+
+ScriptWorkbooks::State ScriptWorkbooks::make(Book& book, std::size_t number) {
+  if (!scratch_folder_ || !scratch_folder_name_) {
+    fail(book.path, false);
+    return State::failed;
+  }
+  // The library's temporary files hold a workbook's XML (four to five times
+  // its scripts) and then the workbook, and it does not notice a write to
+  // them that fails: with too little room a workbook would come out cut
+  // short. So the room for every workbook being made is asked for first.
+  const std::uint64_t need = static_cast<std::uint64_t>(book.bytes) * kScratchPerScriptByte + kScratchReserve;
+  if (!reserve_scratch(need)) {
+    fail(book.path, false);
+    return State::failed;
+  }
+  struct Release {
+    ScriptWorkbooks& self;
+    std::uint64_t bytes;
+    ~Release() {
+      const std::lock_guard lock(self.mutex_);
+      self.scratch_reserved_ -= bytes;
+    }
+  } release{*this, need};
+
+  // Each workbook's scratch files in a folder of their own: the library
+  // makes and removes a file for every sheet, and builders working in one
+  // folder wait for each other's hold on it.
+  ScratchFolder own(*scratch_folder_, scratch_prefix_ + std::to_string(number));
+  const std::filesystem::path& folder = own.made() ? own.path() : *scratch_folder_;
+  const std::optional<std::string> folder_name = own.made() ? library_files::library_name(folder) : scratch_folder_name_;
+  if (!folder_name) {
+    fail(book.path, false);
+    return State::failed;
+  }
+  const ScratchWorkbook made = make_scratch_workbook(
+      fs_, folder, *folder_name, scratch_prefix_ + std::to_string(number) + ".xlsx",
+      [&](const WorkbookTarget& target) { return write_script_workbook(target, book.scripts, *decoder_, [this] { return stopping(); }); });
+  if (made.status == WorkbookStatus::cancelled) return State::cancelled;
+  if (made.left_behind) {
+    fail(*made.left_behind, true);
+    return State::failed;
+  }
+  if (made.status != WorkbookStatus::written) {
+    fail(book.path, false);
+    return State::failed;
+  }
+  create_parent_directories(fs_, book.path);
+  if (!fs_.write(book.path, made.bytes)) {
+    fail(book.path, false);
+    return State::failed;
+  }
+  return State::written;
+}
+
+bool ScriptWorkbooks::reserve_scratch(std::uint64_t bytes) {
+  std::error_code ec;
+  const std::filesystem::space_info space = std::filesystem::space(*scratch_folder_, ec);
+  const std::lock_guard lock(mutex_);
+  if (!ec && space.available < scratch_reserved_ + bytes) return false;
+  scratch_reserved_ += bytes;
+  return true;
+}
+
+void ScriptWorkbooks::fail(const std::filesystem::path& path, bool removal) {
+  {
+    const std::lock_guard lock(mutex_);
+    if (!failed_path_) {
+      failed_path_ = path;
+      failed_removal_ = removal;
+    }
+  }
+  stop_ = true;
+  // The run stops at its next test of the flag; the message is shown on its
+  // own thread.
+  host_.request_cancel();
+}
+
+void ScriptWorkbooks::join() {
+  for (std::thread& t : threads_) {
+    if (t.joinable()) t.join();
+  }
+  threads_.clear();
+}
+
+void ScriptWorkbooks::show_failure() {
+  std::optional<std::filesystem::path> path;
+  bool removal = false;
+  {
+    const std::lock_guard lock(mutex_);
+    path = failed_path_;
+    removal = failed_removal_;
+  }
+  if (!path) return;
+  if (!failure_shown_) {
+    failure_shown_ = true;
+    const std::string name = names::display_name(*path);
+    host_.message(removal ? cannot_delete_message(name) : cannot_open_message(name));
+  }
+  host_.request_cancel();
+}
+
+bool ScriptWorkbooks::finish(int from, int to) {
+  if (books_.empty()) {
+    host_.progress_set_position(to);
+    return !host_.cancel_requested();
+  }
+  start();
+  host_.progress_set_count_text(kWorkbooksProgressText);
+  const int count = static_cast<int>(books_.size());
+  for (int k = 0; k < count; ++k) {
+    Book& book = *books_[static_cast<std::size_t>(k)];
+    {
+      std::unique_lock lock(mutex_);
+      while (book.state == State::waiting || book.state == State::working) {
+        if (host_.cancel_requested()) break;
+        changed_.wait_for(lock, std::chrono::milliseconds(kWaitMs));
+      }
+      if (book.state != State::written) break;
+    }
+    host_.progress_set_file_text(book.name);
+    host_.progress_set_position(from + (to - from) * (k + 1) / count);
+  }
+  stop();
+  return !host_.cancel_requested();
+}
+
+void ScriptWorkbooks::stop() {
+  stop_ = true;
+  join();
+  show_failure();
+}
+
+}  // namespace lumeno::scriptbuilder
