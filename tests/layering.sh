@@ -2,6 +2,19 @@
 # The tree reads top-down: programs/ over the five tools over the shell.
 # Fails when a file under shell/ includes a header of a tool folder or of
 # programs/, or when the shell's build links a tool's library.
+#
+# Vocar (scriptbuilder/) is a house of rooms, read top-down as well:
+#   driver/     the run: the phases in order            (nothing includes it)
+#   checks/     the scenario check                      (no room includes it)
+#   recording/  voice ledger, take book, audit
+#   lists/      staff lists, counts, spoken text
+#   workbooks/  everything that makes a workbook
+#   scripts/    script source, layout and writing
+#   text/       the voice-embedded text
+#   (root)      settings, definitions, scanner and numbering, run order,
+#               voice lines, the run's context
+# A room includes only the rooms listed below it and the root; the root
+# includes no room. Fails otherwise.
 #   tests/layering.sh [SOURCE_DIR]
 set -uo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
@@ -24,5 +37,34 @@ if grep -rnE --include='CMakeLists.txt' 'lumeno_(scriptbuilder|stripper|namefind
   echo "error: the shell's build links a tool's library" >&2
   status=1
 fi
-[ $status = 0 ] && echo "layering: the shell depends on no tool"
+
+# Vocar's rooms, top first (the driver above them all).
+rooms=(driver checks recording lists workbooks scripts text)
+include_re='^[[:space:]]*#[[:space:]]*include[[:space:]]*"scriptbuilder/'
+for file in scriptbuilder/*.h scriptbuilder/*.cpp; do
+  [ -f "$file" ] || continue
+  if grep -nE "${include_re}[a-z_]+/" "$file" | sed "s|^|$file:|"; then
+    echo "error: $file, at Vocar's root, includes a room (the root holds only what every room shares)" >&2
+    status=1
+  fi
+done
+for ((k = 0; k < ${#rooms[@]}; k++)); do
+  room=${rooms[$k]}
+  # the rooms this one may not include: itself excepted, every room above it
+  above=$(IFS='|'; echo "${rooms[*]:0:$k}")
+  [ -n "$above" ] || continue
+  [ -d "scriptbuilder/$room" ] || { echo "error: no room scriptbuilder/$room/" >&2; status=1; continue; }
+  if grep -rnE --include='*.h' --include='*.cpp' "${include_re}($above)/" "scriptbuilder/$room"; then
+    echo "error: scriptbuilder/$room/ includes a room above it (order: ${rooms[*]})" >&2
+    status=1
+  fi
+done
+for dir in scriptbuilder/*/; do
+  room=$(basename "$dir")
+  if [[ " ${rooms[*]} " != *" $room "* ]]; then
+    echo "error: scriptbuilder/$room/ is not in the rooms' order of tests/layering.sh" >&2
+    status=1
+  fi
+done
+[ $status = 0 ] && echo "layering: the shell depends on no tool; Vocar's rooms include only downward"
 exit $status
