@@ -2,34 +2,6 @@
 
 namespace lumeno::scriptbuilder {
 
-namespace {
-
-struct BracketPair {
-  std::string_view open;
-  std::string_view close;
-};
-
-constexpr BracketPair kBrackets[] = {
-    {"「", "」"}, {"『", "』"}, {"（", "）"}, {"【", "】"}, {"〔", "〕"}, {"［", "］"}, {"｛", "｝"},
-    {"〈", "〉"}, {"《", "》"}, {"＜", "＞"}, {"(", ")"},   {"[", "]"},   {"{", "}"},   {"<", ">"},
-    {"\xA2", "\xA3"},  // the half-width corner brackets
-};
-
-}  // namespace
-
-std::string_view last_character(std::string_view text) {
-  std::size_t last = 0;
-  for (std::size_t i = 0; i < text.size(); i += sjis_char_length(text, i)) last = i;
-  return text.substr(last);
-}
-
-std::string_view closing_bracket(std::string_view opening) {
-  for (const BracketPair& pair : kBrackets) {
-    if (pair.open == opening) return pair.close;
-  }
-  return {};
-}
-
 std::string_view mark_at(std::string_view text, std::size_t at, const DialogueMarks& marks) {
   for (const std::string& mark : marks) {
     if (at <= text.size() && text.substr(at).starts_with(mark)) return mark;

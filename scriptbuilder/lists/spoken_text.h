@@ -15,19 +15,11 @@
 #include <cstddef>
 #include <string_view>
 
-#include "scriptbuilder/scripts/voice_script_source.h"
+#include "scriptbuilder/speech.h"
 #include "shell/dialogue_marks.h"
 #include "shell/sjis.h"
 
 namespace lumeno::scriptbuilder {
-
-// The closing partner of a one-character opening bracket: 」 for 「, 』 for 『,
-// ） for （, and the others of their kind (【〔［｛〈《＜ and the ASCII and
-// half-width forms); empty for any other text.
-std::string_view closing_bracket(std::string_view opening);
-
-// The last character of a text (empty for an empty text).
-std::string_view last_character(std::string_view text);
 
 // The first of `marks`, in their order, that `text` continues with at `at`;
 // empty when none does.

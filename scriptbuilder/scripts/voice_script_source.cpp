@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "scriptbuilder/speech.h"
 #include "shell/sjis.h"
 
 namespace lumeno::scriptbuilder {
@@ -11,12 +12,6 @@ namespace lumeno::scriptbuilder {
 namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-bool is_command_name_byte(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_';
-}
 
 enum ByteKind : unsigned char { kPlain, kLead, kSpecial };
 
@@ -38,42 +33,6 @@ void add_wraps(std::string_view text, std::uint32_t from, std::uint32_t to, std:
 }
 
 }  // namespace
-
-std::size_t backslash_command_end(std::string_view s, std::size_t i) {
-  const std::size_t n = s.size();
-  ++i;
-  const bool bracket = i < n && s[i] == '[';
-  if (bracket) ++i;
-  while (i < n && is_blank(s[i])) ++i;
-  // The name: double-byte characters may open it; after a single-byte one
-  // it holds single bytes only.
-  while (i < n && is_sjis_lead(static_cast<unsigned char>(s[i]))) i = std::min(i + 2, n);
-  while (i < n && is_command_name_byte(static_cast<unsigned char>(s[i]))) ++i;
-  if (i < n && s[i] == '(') {
-    int depth = 0;
-    while (i < n) {
-      const auto c = static_cast<unsigned char>(s[i]);
-      if (is_sjis_lead(c)) {
-        i = std::min(i + 2, n);
-        continue;
-      }
-      ++i;
-      if (c == '(') {
-        ++depth;
-      } else if (c == ')' && --depth == 0) {
-        break;
-      }
-    }
-  }
-  if (bracket) {
-    while (i < n && is_blank(s[i])) ++i;
-    if (i < n) {
-      const std::size_t close = s.find(']', i);
-      i = close == std::string_view::npos ? n : close + 1;
-    }
-  }
-  return i;
-}
 
 void prepare_script_source(ScriptSource& file, bool strip_commands, const DialogueMatcher& matcher) {
   const std::string_view s = file.source;

@@ -72,8 +72,4 @@ struct ScriptSource {
 // rest of the file. Double-byte characters are stepped over whole.
 void prepare_script_source(ScriptSource& file, bool strip_commands, const DialogueMatcher& matcher);
 
-// Where the backslash command at `at` (its backslash) ends, as the scripts
-// take commands out (above); the text's size when it runs to the end.
-std::size_t backslash_command_end(std::string_view text, std::size_t at);
-
 }  // namespace lumeno::scriptbuilder
