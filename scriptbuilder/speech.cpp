@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "scriptbuilder/scanner.h"
 #include "shell/sjis.h"
 
 namespace lumeno::scriptbuilder {
@@ -82,6 +81,20 @@ std::string_view closing_bracket(std::string_view opening) {
     if (pair.open == opening) return pair.close;
   }
   return {};
+}
+
+std::string_view mark_at(std::string_view text, std::size_t at, const DialogueMarks& marks) {
+  for (const std::string& mark : marks) {
+    if (at <= text.size() && text.substr(at).starts_with(mark)) return mark;
+  }
+  return {};
+}
+
+Speech find_dialogue_speech(std::string_view text, std::size_t begin, const DialogueMatch& match,
+                            const DialogueMarks& marks, const DialogueMatcher& matcher) {
+  const std::size_t at = begin + match.name_length;
+  const std::string_view mark = mark_at(text, at, marks);
+  return find_speech(text, at + mark.size(), mark, [&](std::size_t pos) { return matcher.match(text, pos).has_value(); });
 }
 
 namespace speech_detail {

@@ -27,6 +27,9 @@
 #include <string>
 #include <string_view>
 
+#include "scriptbuilder/scanner.h"
+#include "shell/dialogue_marks.h"
+
 namespace lumeno::scriptbuilder {
 
 // Where the backslash command at `at` (its backslash) ends, as the scripts
@@ -73,6 +76,17 @@ struct Speech {
 // stepped over whole. Linear in the speech's bytes.
 template <class IsDialogue>
 Speech find_speech(std::string_view text, std::size_t mark_end, std::string_view mark, IsDialogue&& is_dialogue);
+
+// The first of `marks`, in their order, that `text` continues with at `at`;
+// empty when none does.
+std::string_view mark_at(std::string_view text, std::size_t at, const DialogueMarks& marks);
+
+// The speech of the line of dialogue that begins at `begin` with `match`
+// (the run's scan), its mark the first of `marks` after the name, the next
+// line of dialogue one that `matcher` matches. Its text (speech_text) begins
+// with the mark, at begin + match.name_length.
+Speech find_dialogue_speech(std::string_view text, std::size_t begin, const DialogueMatch& match,
+                            const DialogueMarks& marks, const DialogueMatcher& matcher);
 
 // The text of a speech as an actor reads it, for the take book and the
 // pick-up scripts: from `from` on its first line (the dialogue mark) to its

@@ -131,16 +131,7 @@ TEST(Speech, OnTheRealScenario) {
     bytes << file.rdbuf();
     const std::string text = bytes.str();
     for_each_dialogue_line(text, matcher, [&](std::uint32_t, std::size_t begin, const DialogueMatch& match, std::size_t) {
-      const std::size_t mark_at = begin + match.name_length;
-      std::string_view mark;
-      for (const std::string& m : marks) {
-        if (std::string_view(text).substr(mark_at).starts_with(m)) {
-          mark = m;
-          break;
-        }
-      }
-      const Speech s = find_speech(text, mark_at + mark.size(), mark,
-                                   [&](std::size_t pos) { return matcher.match(text, pos).has_value(); });
+      const Speech s = find_dialogue_speech(text, begin, match, marks, matcher);
       ++speeches;
       if (s.lines > 1) ++continued;
       if (s.unclosed()) ++unclosed;

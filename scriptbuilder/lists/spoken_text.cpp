@@ -2,13 +2,6 @@
 
 namespace lumeno::scriptbuilder {
 
-std::string_view mark_at(std::string_view text, std::size_t at, const DialogueMarks& marks) {
-  for (const std::string& mark : marks) {
-    if (at <= text.size() && text.substr(at).starts_with(mark)) return mark;
-  }
-  return {};
-}
-
 std::size_t spoken_characters(std::string_view line, std::size_t mark_end, std::string_view mark) {
   const std::string_view close = mark.empty() ? std::string_view() : closing_bracket(last_character(mark));
   std::size_t count = 0;

@@ -21,10 +21,6 @@
 
 namespace lumeno::scriptbuilder {
 
-// The first of `marks`, in their order, that `text` continues with at `at`;
-// empty when none does.
-std::string_view mark_at(std::string_view text, std::size_t at, const DialogueMarks& marks);
-
 // Calls f(pos, length) for each character of `line` (one line, without its
 // line end) from `from` on that is read aloud (see above), in order.
 template <class F>
