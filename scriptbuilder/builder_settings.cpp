@@ -34,6 +34,8 @@ const SettingDef kDefs[] = {
     flag("keep_direction_on_page", kKeepDirectionOnPage, 1, "ト書きの途中でページをまたがない"),
     flag("keep_other_dialogue_on_page", kKeepOtherDialogueOnPage, 1, "他セリフの途中でページをまたがない"),
     flag("script_spreadsheets", kScriptSpreadsheets, 1, "台本をExcel形式（.xlsx）でも出力する"),
+    flag("track_takes", kTrackTakes, 0,
+         "収録台帳（収録台帳.xlsx）で収録状況を管理する（ボイス番号は台帳で固定される）"),
     flag("reserved_5", kReserved5, 1, {}, false),
     flag("reserved_91", kReserved91, 1, {}, false),
     text("dialogue_marks", kDialogueMarks, "「/『/（", "セリフとして認識させる記号（複数記述の場合は「/」で区切る）"),
@@ -66,7 +68,8 @@ BuilderSettings read_builder_settings(const Settings& settings) {
   s.script_frame_dialogue = on(kScriptFrameDialogue);
   s.script_strip_commands = on(kScriptStripCommands);
   s.reset_per_file = on(kResetPerFile);
-  s.keep_voice_numbers = on(kKeepVoiceNumbers);
+  s.track_takes = on(kTrackTakes);
+  s.keep_voice_numbers = on(kKeepVoiceNumbers) || s.track_takes;
   s.script_all_characters = on(kScriptAllCharacters);
   s.keep_dialogue_on_page = on(kKeepDialogueOnPage);
   s.second_string_from_file_name = on(kSecondStringFromFileName);

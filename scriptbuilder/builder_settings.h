@@ -35,6 +35,7 @@ enum IntSlot : int {
   // Beyond the settings of the first files: a stored 0 means off.
   kScriptSpreadsheets = 15,  // the scripts also as workbooks (.xlsx)
   kKeepVoiceNumbers = 16,    // voice numbers kept by the ledger
+  kTrackTakes = 17,          // the take book keeps each voice's recording status
   kReserved91 = 91,
 };
 
@@ -66,7 +67,10 @@ struct BuilderSettings {
   bool script_frame_dialogue = true;
   bool script_strip_commands = true;
   bool reset_per_file = false;
-  bool keep_voice_numbers = false;  // numbers kept across edits by the voice ledger
+  // Numbers kept across edits by the voice ledger: stored so, or needed by
+  // the take book, which knows the voices by their names.
+  bool keep_voice_numbers = false;
+  bool track_takes = false;  // the take book 収録台帳.xlsx keeps the recording status
   bool script_all_characters = true;
   bool keep_dialogue_on_page = true;
   bool second_string_from_file_name = false;

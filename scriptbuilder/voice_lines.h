@@ -39,6 +39,9 @@ struct VoiceLine {
 struct FileVoices {
   std::string texts;
   std::vector<VoiceLine> lines;  // in line order
+  // By line, when the run keeps a take book: the line's whole speech as an
+  // actor reads it (speech.h's speech_text, CP932).
+  std::vector<std::string> speeches;
 
   std::string_view text(const VoiceLine& line) const {
     return std::string_view(texts).substr(line.text_at, line.text_size);

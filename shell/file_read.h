@@ -11,4 +11,7 @@ namespace lumeno::detail {
 
 ReadStatus read_file_bytes(const std::filesystem::path& path, std::string& out);
 
+// FileSystem::held_open of the real file system.
+bool file_held_open(const std::filesystem::path& path);
+
 }  // namespace lumeno::detail

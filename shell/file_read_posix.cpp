@@ -53,4 +53,8 @@ ReadStatus read_file_bytes(const std::filesystem::path& path, std::string& out) 
   return ReadStatus::ok;
 }
 
+// POSIX systems let a program replace a file another one holds open: the
+// other program's lock files are the caller's business.
+bool file_held_open(const std::filesystem::path&) { return false; }
+
 }  // namespace lumeno::detail

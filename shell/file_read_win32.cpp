@@ -1,4 +1,6 @@
 // Whole-file reads on Windows, through the standard streams (wide paths).
+#include <windows.h>
+
 #include <fstream>
 #include <new>
 #include <stdexcept>
@@ -25,6 +27,20 @@ ReadStatus read_file_bytes(const std::filesystem::path& path, std::string& out) 
   in.read(out.data(), static_cast<std::streamsize>(out.size()));
   if (static_cast<std::size_t>(in.gcount()) != out.size()) return ReadStatus::short_read;
   return ReadStatus::ok;
+}
+
+// A spreadsheet program holds an open workbook so that no other program may
+// write it: opening it for writing without sharing fails with a sharing
+// violation. A file that does not exist, or cannot be opened for any other
+// reason, is not held open.
+bool file_held_open(const std::filesystem::path& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+  }
+  CloseHandle(file);
+  return false;
 }
 
 }  // namespace lumeno::detail

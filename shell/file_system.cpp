@@ -141,4 +141,6 @@ bool RealFileSystem::same_entry(const fs::path& a, const fs::path& b) {
   return !ec && same;
 }
 
+bool RealFileSystem::held_open(const fs::path& path) { return detail::file_held_open(path); }
+
 }  // namespace lumeno

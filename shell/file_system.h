@@ -50,6 +50,10 @@ class FileSystem {
   virtual bool remove_directory(const std::filesystem::path& path) = 0;
   // True when both paths name the same file or folder.
   virtual bool same_entry(const std::filesystem::path& a, const std::filesystem::path& b) = 0;
+  // True when another program holds the file open so that it may not be
+  // replaced (a workbook open in a spreadsheet program, on Windows); false
+  // where the platform cannot tell.
+  virtual bool held_open(const std::filesystem::path&) { return false; }
 };
 
 class RealFileSystem : public FileSystem {
@@ -65,6 +69,7 @@ class RealFileSystem : public FileSystem {
   bool remove_file(const std::filesystem::path& path) override;
   bool remove_directory(const std::filesystem::path& path) override;
   bool same_entry(const std::filesystem::path& a, const std::filesystem::path& b) override;
+  bool held_open(const std::filesystem::path& path) override;
 };
 
 }  // namespace lumeno

@@ -6,6 +6,7 @@
 
 #include "scriptbuilder/lists/staff_lists.h"
 #include "scriptbuilder/recording/run_voices.h"
+#include "scriptbuilder/recording/take_book_run.h"
 #include "scriptbuilder/recording/voice_ledger.h"
 #include "scriptbuilder/run_order.h"
 #include "scriptbuilder/scripts/voice_scripts.h"
@@ -27,7 +28,8 @@ constexpr Phase kPhases[] = {
     {kOutputVoiceText, "ボイス命令埋込済テキスト を生成しています。", write_voice_texts},
 };
 
-constexpr std::string_view kOwnNames[] = {kCharacterFile, kScriptFolder, kStaffListFolder, kVoiceTextFolder, kLedgerFile};
+constexpr std::string_view kOwnNames[] = {kCharacterFile, kScriptFolder,  kStaffListFolder, kVoiceTextFolder,
+                                           kLedgerFile,    kTakeBookFile, kTakeBookBackup};
 
 const ToolInfo kTool{
     .key = "vocar",
@@ -57,6 +59,7 @@ class VocarRun final : public ToolRun {
   DialogueMarks marks_;
   bool overflow_ = false;
   std::string ledger_line_;  // the completion message's line when the ledger keeps the numbers
+  std::string takes_lines_;  // ... and the take book's
 };
 
 bool VocarRun::prepare_run(AppState& app, std::string& why) {
@@ -85,8 +88,11 @@ int VocarRun::run_phases(RunContext& ctx) {
   host.progress_set_range(1024);
   const BuilderSettings settings = read_builder_settings(ctx.app.settings);
   ledger_line_.clear();
+  takes_lines_.clear();
   std::optional<VoiceLedgerRun> ledger;
-  if (settings.keep_voice_numbers && !ledger.emplace(ctx).start()) return -1;
+  if (settings.keep_voice_numbers && !ledger.emplace(ctx, settings.track_takes ? &marks_ : nullptr).start()) return -1;
+  std::optional<TakeBookRun> takes;
+  if (settings.track_takes && !takes.emplace(ctx).start()) return -1;
   // The three output folders of the tool folder go first, whichever outputs
   // are on, while the phases read and convert: the writer removes them
   // before it writes anything. Only real folders: a link of the same name is
@@ -114,8 +120,15 @@ int VocarRun::run_phases(RunContext& ctx) {
   BuilderRun run{ctx, settings, *characters, matcher, voices, writes, workbooks ? &*workbooks : nullptr, &marks_};
   if (ledger) {
     if (!ledger->scan(run)) return -1;
+    // The take book and the marks typed into the scripts are read whole
+    // before the scripts go.
+    if (takes && !takes->take(run)) return -1;
     remove_old_outputs();
     if (!ledger->name(run)) return -1;
+    if (takes) {
+      if (!takes->merge(run, ledger->voices())) return -1;
+      if (workbooks) workbooks->show_marks(&takes->session_marks());
+    }
   }
 
   auto enabled = [&](const Phase& phase) { return ctx.app.settings.get_int(phase.setting_slot) == 1; };
@@ -143,9 +156,12 @@ int VocarRun::run_phases(RunContext& ctx) {
   }
   overflow_ = voices.overflow;
   if (!ledger) return ctx.cancelled() ? -1 : 0;
-  // The ledger is replaced last; from then on the run has done its work.
+  // The take book goes before the ledger, which is replaced last; from then
+  // on the run has done its work.
+  if (takes && takes->finish(run) != 0) return -1;
   if (ledger->finish(run) != 0) return -1;
   ledger_line_ = voice_counts_line(ledger->voices().counts);
+  if (takes) takes_lines_ = takes->completion_lines();
   return 0;
 }
 
@@ -156,6 +172,7 @@ void VocarRun::show_completion(RunContext& ctx, int) {
   }
   std::string text = ctx.app.texts[kUiCompletion];
   if (!ledger_line_.empty()) text += "\n" + ledger_line_;
+  if (!takes_lines_.empty()) text += "\n" + takes_lines_;
   ctx.host.completion(text, ctx.app.tool.caption);
 }
 

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "scriptbuilder/recording/voice_diff.h"
+#include "scriptbuilder/speech.h"
 #include "shell/sjis.h"
 
 namespace lumeno::scriptbuilder {
@@ -469,9 +470,11 @@ class Namer {
 
 }  // namespace
 
-void scan_voice_lines(std::string_view text, const DialogueMatcher& matcher, const CharacterTable& table, FileVoices& out) {
+void scan_voice_lines(std::string_view text, const DialogueMatcher& matcher, const CharacterTable& table, FileVoices& out,
+                      const DialogueMarks* speech_marks) {
   out.texts.clear();
   out.lines.clear();
+  out.speeches.clear();
   std::vector<std::int32_t> last(table.characters.size(), -1);
   for_each_dialogue_line(text, matcher, [&](std::uint32_t line, std::size_t begin, const DialogueMatch& match, std::size_t end) {
     const auto c = static_cast<std::size_t>(match.character);
@@ -485,6 +488,10 @@ void scan_voice_lines(std::string_view text, const DialogueMatcher& matcher, con
     voice.text_size = static_cast<std::uint32_t>(out.texts.size() - voice.text_at);
     if (last[c] >= 0) out.lines[static_cast<std::size_t>(last[c])].next_of_speaker = index;
     last[c] = index;
+    if (speech_marks != nullptr) {
+      const Speech speech = find_dialogue_speech(text, begin, match, *speech_marks, matcher);
+      out.speeches.push_back(speech_text(text, begin + match.name_length, speech));
+    }
   });
 }
 

@@ -107,7 +107,9 @@ struct RunVoices {
 // Appends every dialogue line of a voiced character of `text` (the common
 // line scan: the first character in table order whose name and mark begin
 // the line) with its line number, speaker and source line. No names yet.
-void scan_voice_lines(std::string_view text, const DialogueMatcher& matcher, const CharacterTable& table, FileVoices& out);
+// With `speech_marks` (the run's dialogue marks), also each line's speech.
+void scan_voice_lines(std::string_view text, const DialogueMatcher& matcher, const CharacterTable& table, FileVoices& out,
+                      const DialogueMarks* speech_marks = nullptr);
 
 struct LedgerNumbering {
   const CharacterTable& characters;
@@ -160,7 +162,8 @@ std::optional<Ledger> take_ledger(Host& host, LedgerRead read);
 // the new one out as text) is done on a thread of its own meanwhile.
 class VoiceLedgerRun {
  public:
-  explicit VoiceLedgerRun(RunContext& ctx);
+  // With `speech_marks`, the scan also finds each line's speech (the take book's).
+  explicit VoiceLedgerRun(RunContext& ctx, const DialogueMarks* speech_marks = nullptr);
   ~VoiceLedgerRun();
   VoiceLedgerRun(const VoiceLedgerRun&) = delete;
   VoiceLedgerRun& operator=(const VoiceLedgerRun&) = delete;
@@ -188,6 +191,7 @@ class VoiceLedgerRun {
 
  private:
   RunContext& ctx_;
+  const DialogueMarks* speech_marks_;
   // The ledger as read on its thread.
   std::unique_ptr<Background<LedgerRead>> reading_;
   std::vector<FileVoices> files_;

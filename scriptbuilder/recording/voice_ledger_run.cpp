@@ -161,7 +161,7 @@ std::optional<Ledger> take_ledger(Host& host, LedgerRead read) {
   return std::move(*read.ledger);
 }
 
-VoiceLedgerRun::VoiceLedgerRun(RunContext& ctx) : ctx_(ctx) {}
+VoiceLedgerRun::VoiceLedgerRun(RunContext& ctx, const DialogueMarks* speech_marks) : ctx_(ctx), speech_marks_(speech_marks) {}
 
 // The threads go first: they read what the rest holds.
 VoiceLedgerRun::~VoiceLedgerRun() {
@@ -190,7 +190,7 @@ bool VoiceLedgerRun::scan(BuilderRun& run) {
     if (run.cancelled()) return false;
     const RunFile& file = run.file(k);
     if (run.read_source(file, text) != BuilderRun::SourceStatus::ok) return false;
-    scan_voice_lines(text, run.matcher, run.characters, files_[k]);
+    scan_voice_lines(text, run.matcher, run.characters, files_[k], speech_marks_);
     names_.push_back({file.relative_name, file.full_name});
     host.progress_set_file_text(file.relative_name);
   }

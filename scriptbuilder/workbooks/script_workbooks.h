@@ -37,6 +37,7 @@
 
 #include "scriptbuilder/run_context.h"
 #include "scriptbuilder/workbooks/script_workbook.h"
+#include "scriptbuilder/workbooks/session_marks.h"
 #include "shell/app_state.h"
 #include "shell/cp932_decoder.h"
 #include "shell/file_system.h"
@@ -67,6 +68,10 @@ class ScriptWorkbooks final : public ScriptCopies {
                   std::string_view script) override {
     add(workbook_file_name(voice_prefix, display_name), relative_name, script);
   }
+
+  // The session's marks of each voice, shown in the 収録 and 備考 columns
+  // (the take book's); they must outlive the workbooks. Only before `start`.
+  void show_marks(const SessionMarks* marks) { marks_ = marks; }
 
   // Starts making the workbooks handed over so far (once; later calls do
   // nothing), the largest first.
@@ -102,6 +107,7 @@ class ScriptWorkbooks final : public ScriptCopies {
   void show_failure();
 
   const AppState& app_;
+  const SessionMarks* marks_ = nullptr;
   FileSystem& fs_;
   Host& host_;
   std::vector<std::unique_ptr<Book>> books_;
