@@ -8,11 +8,15 @@
 #                                  (renders them) and poppler-utils (pdfinfo,
 #                                  pdftoppm), with a Japanese font
 #   scripts/linux-deps.sh --build  libxlsxwriter-dev only
+#
+# Both also install libminizip-dev and libexpat1-dev, which read .xlsx books back.
 set -euo pipefail
 
 need=()
 have() { command -v "$1" >/dev/null 2>&1; }
 [ -f /usr/include/xlsxwriter.h ] || need+=(libxlsxwriter-dev)
+[ -f /usr/include/minizip/unzip.h ] || need+=(libminizip-dev)
+[ -f /usr/include/expat.h ] || need+=(libexpat1-dev)
 if [ "${1:-}" != --build ]; then
   [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
   /usr/bin/python3 -c 'import openpyxl' 2>/dev/null || need+=(python3-openpyxl)

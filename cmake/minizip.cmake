@@ -1,0 +1,26 @@
+# minizip, which opens the zip archive of the .xlsx workbooks Vocar reads
+# back: Debian's libminizip-dev here; for Windows the static build that
+# scripts/windows-reading.sh makes from Debian's source package, over
+# libz-mingw-w64-dev. Gives the target lumeno::minizip.
+if(TARGET lumeno::minizip)
+  return()
+endif()
+find_path(LUMENO_MINIZIP_INCLUDE_DIR minizip/unzip.h)
+if(WIN32)
+  find_library(LUMENO_MINIZIP_LIBRARY NAMES libminizip.a)
+  find_library(LUMENO_ZLIB_LIBRARY NAMES libz.a)
+else()
+  find_library(LUMENO_MINIZIP_LIBRARY NAMES minizip)
+  find_library(LUMENO_ZLIB_LIBRARY NAMES z)
+endif()
+if(NOT LUMENO_MINIZIP_INCLUDE_DIR OR NOT LUMENO_MINIZIP_LIBRARY OR NOT LUMENO_ZLIB_LIBRARY)
+  if(WIN32)
+    message(FATAL_ERROR "minizip for Windows is missing: run scripts/windows-deps.sh")
+  else()
+    message(FATAL_ERROR "minizip is missing: install libminizip-dev (scripts/linux-deps.sh does)")
+  endif()
+endif()
+add_library(lumeno_minizip INTERFACE)
+target_include_directories(lumeno_minizip SYSTEM INTERFACE ${LUMENO_MINIZIP_INCLUDE_DIR})
+target_link_libraries(lumeno_minizip INTERFACE ${LUMENO_MINIZIP_LIBRARY} ${LUMENO_ZLIB_LIBRARY})
+add_library(lumeno::minizip ALIAS lumeno_minizip)
