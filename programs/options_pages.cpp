@@ -66,7 +66,10 @@ constexpr OptionBinding kVocar[] = {
     {.kind = Kind::check, .key = "keep_other_dialogue_on_page", .control = IDC_V_KEEP_OTHER_DIALOGUE},
     {.kind = Kind::check, .control = IDC_V_KEEP_COMMENT_HIDDEN, .fallback_slot = 91, .fallback_default = 1},
     {.kind = Kind::check, .key = "reset_per_file", .control = IDC_V_RESET_PER_FILE},
-    {.kind = Kind::check, .key = "keep_voice_numbers", .control = IDC_V_KEEP_VOICE_NUMBERS},
+    {.kind = Kind::check, .key = "track_takes", .control = IDC_V_TRACK_TAKES},
+    // The take book knows the voices by their names: while it is on, the
+    // ledger keeps the numbers whatever this box says.
+    {.kind = Kind::check, .key = "keep_voice_numbers", .control = IDC_V_KEEP_VOICE_NUMBERS, .forced_by = IDC_V_TRACK_TAKES},
     {.kind = Kind::radio, .key = "second_string_from_file_name", .choices = kSecondString},
     {.kind = Kind::edit, .key = "second_string", .control = IDC_V_SECOND_STRING},
     {.kind = Kind::edit, .key = "start_number", .control = IDC_V_START_NUMBER},

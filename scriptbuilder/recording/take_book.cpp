@@ -194,8 +194,10 @@ Result<TakeBook> take_book_from_sheets(std::vector<BookSheet> sheets) {
       continue;
     }
     for (const std::string& lost : sheet.not_kept) {
-      // The drop-down list of 状態 is Vocar's own.
-      if (lost != u8s(u8"入力規則")) book.not_carried.push_back(sheet_label + u8s(u8"の") + lost);
+      // The drop-down list of 状態 and the filter are Vocar's own.
+      if (lost != u8s(u8"入力規則") && lost != u8s(u8"オートフィルター")) {
+        book.not_carried.push_back(sheet_label + u8s(u8"の") + lost);
+      }
     }
     any_take_sheet = true;
     const bool retired = sheet.name == retired_sheet();

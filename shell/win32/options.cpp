@@ -133,6 +133,10 @@ class OptionsDialog {
       switch (binding.kind) {
         case Kind::check:
           CheckDlgButton(dialog, binding.control, value == 1 ? BST_CHECKED : BST_UNCHECKED);
+          if (binding.forced_by != 0) {
+            own_checks_[binding.control] = value == 1;
+            EnableWindow(GetDlgItem(dialog, binding.control), TRUE);
+          }
           break;
         case Kind::radio:
           // A value no button stands for selects none.
@@ -177,7 +181,7 @@ class OptionsDialog {
       const int slot = target.def.index;
       switch (binding.kind) {
         case Kind::check:
-          next.set_int(slot, IsDlgButtonChecked(dialog, binding.control) == BST_CHECKED ? 1 : 0);
+          next.set_int(slot, checked(dialog, binding) ? 1 : 0);
           break;
         case Kind::radio:
           // With no button selected the setting keeps its value.
@@ -201,12 +205,38 @@ class OptionsDialog {
   static void refuse(std::string_view message) { message_box(nullptr, message, std::nullopt, MB_OK | MB_TOPMOST | MB_SETFOREGROUND); }
 
   void refresh(HWND dialog) {
+    // A forced check box: greyed and ticked while its setting is needed,
+    // its own state kept and given back when it is not.
+    for (const OptionBinding& binding : page_.bindings) {
+      if (binding.kind != Kind::check || binding.forced_by == 0) continue;
+      HWND control = GetDlgItem(dialog, binding.control);
+      const bool forced = IsDlgButtonChecked(dialog, binding.forced_by) == BST_CHECKED;
+      const bool greyed = IsWindowEnabled(control) == FALSE;
+      if (forced && !greyed) {
+        own_checks_[binding.control] = IsDlgButtonChecked(dialog, binding.control) == BST_CHECKED;
+        CheckDlgButton(dialog, binding.control, BST_CHECKED);
+        EnableWindow(control, FALSE);
+      } else if (!forced && greyed) {
+        CheckDlgButton(dialog, binding.control, own_checks_[binding.control] ? BST_CHECKED : BST_UNCHECKED);
+        EnableWindow(control, TRUE);
+      }
+    }
     if (page_.refresh) page_.refresh(dialog);
+  }
+
+  // A check box's own state: what it shows, or for a forced one greyed,
+  // what the user left it at.
+  bool checked(HWND dialog, const OptionBinding& binding) {
+    if (binding.forced_by != 0 && IsWindowEnabled(GetDlgItem(dialog, binding.control)) == FALSE) {
+      return own_checks_[binding.control];
+    }
+    return IsDlgButtonChecked(dialog, binding.control) == BST_CHECKED;
   }
 
   AppState& app_;
   FileSystem& fs_;
   const OptionsPage& page_;
+  std::map<int, bool> own_checks_;  // by control: the forced check boxes' own states
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string_view>
 
@@ -30,6 +31,10 @@ struct OptionBinding {
   // int slot and its default.
   int fallback_slot = -1;
   std::int32_t fallback_default = 0;
+  // check: shown ticked and greyed while the check box `forced_by` is
+  // ticked (a setting that needs this one on); the value it stores is still
+  // its own, as the user left it.
+  int forced_by = 0;
 };
 
 struct OptionsPage {
