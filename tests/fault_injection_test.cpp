@@ -260,5 +260,44 @@ TEST(FaultInjection, VocarReplacesItsLedgerOnlyWhenTheWholeRunSucceeded) {
   });
 }
 
+// Every failure on the way (reading the scenario and the book, writing any
+// output, the backup or the book) leaves the take book as it was, whole;
+// a run that succeeds replaces it and keeps the earlier one as the backup.
+TEST(FaultInjection, VocarReplacesItsTakeBookOnlyWhenTheWholeRunSucceeded) {
+  const std::string definitions = "ERI,エリ\r\nYUTO,ユウト\r\n";
+  const auto book_of = [](const TempDir& dir) { return dir / "home" / testing::u8path(u8"収録台帳.xlsx"); };
+  const auto backup_of = [](const TempDir& dir) { return dir / "home" / testing::u8path(u8"収録台帳.bak.xlsx"); };
+  auto run = [](const TempDir& dir) { return testing::vocar_run(dir / "home", dir.path()); };
+  const testing::ScratchTmpdir tmpdir;
+  auto prepare = [&](const TempDir& dir) {
+    tmpdir.use(dir / "scratch");
+    write_file(dir / "home" / testing::u8path(u8"キャラ定義.txt"), definitions);
+    ASSERT_EQ(testing::vocar_config(dir / "home", dir.path(), {"track_takes=1", "script_spreadsheets=0"}).status, 0);
+    write_file(dir / "scn" / "a.txt", "エリ「前の行」\r\n");
+    ASSERT_EQ(run(dir).status, 0);
+    // The book as it stands before the run under test (each holds the
+    // time it was made).
+    std::filesystem::copy_file(book_of(dir), dir / "book-before.xlsx");
+    std::filesystem::remove_all(dir / "scn");
+    write_scenario(dir);
+  };
+  for_each_fault("vocar", prepare, [&](const TempDir& dir, bool failed) {
+    tmpdir.restore();
+    expect_scenario_unchanged(dir);
+    const std::string before = read_file(dir / "book-before.xlsx");
+    const std::string book = read_file(book_of(dir));
+    // (Compared whole: a workbook's bytes make no message.)
+    if (failed) {
+      EXPECT_TRUE(book == before) << "the book changed in a failed run";
+    } else {
+      EXPECT_TRUE(book != before) << "the book stayed after a run that succeeded";
+      EXPECT_TRUE(read_file(backup_of(dir)) == before) << "the backup is not the earlier book";
+    }
+    // Whatever happened, the book is a whole workbook.
+    EXPECT_EQ(book.rfind("PK\x03\x04", 0), 0u);
+    EXPECT_NE(book.find("PK\x05\x06", book.size() > 64 ? book.size() - 64 : 0), std::string::npos);
+  });
+}
+
 }  // namespace
 }  // namespace lumeno

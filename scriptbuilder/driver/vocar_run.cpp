@@ -156,10 +156,12 @@ int VocarRun::run_phases(RunContext& ctx) {
   }
   overflow_ = voices.overflow;
   if (!ledger) return ctx.cancelled() ? -1 : 0;
-  // The take book goes before the ledger, which is replaced last; from then
-  // on the run has done its work.
-  if (takes && takes->finish(run) != 0) return -1;
+  // The ledger, then the take book, are replaced last, each only when all
+  // before it is written; from then on the run has done its work. (A book
+  // left as it was after the ledger was replaced loses nothing: the next
+  // run merges it with the names the ledger keeps.)
   if (ledger->finish(run) != 0) return -1;
+  if (takes && takes->finish(run) != 0) return -1;
   ledger_line_ = voice_counts_line(ledger->voices().counts);
   if (takes) takes_lines_ = takes->completion_lines();
   return 0;

@@ -310,6 +310,22 @@ bool in_scope(std::string_view file, std::span<const TakeScopeEntry> scope) {
   return false;
 }
 
+// A fresh OK (one Vocar has not seen: no recorded text, or another than the
+// row shows) refers to the text the row showed; a row without text takes
+// `otherwise`.
+void record_fresh_ok(TakeRow& row, const std::string* otherwise) {
+  CellValue& recorded = row.own[kRecordedText];
+  if (status_of(row.own[kStatus]) != Status::ok) return;
+  const bool known_text = row.own[kText].kind != Kind::empty;
+  const std::string as_read = cell_text(row.own[kText]);
+  if (!recorded.empty() && cell_text(recorded) == as_read) return;
+  if (known_text) {
+    recorded = CellValue::of_text(as_read);
+  } else if (otherwise != nullptr) {
+    recorded = CellValue::of_text(*otherwise);
+  }
+}
+
 // Brings a row of a voice in the scenario up to date.
 void update_row(TakeRow& row, const RunTake& voice) {
   const std::string as_read = cell_text(row.own[kText]);
@@ -317,10 +333,7 @@ void update_row(TakeRow& row, const RunTake& voice) {
   CellValue& status = row.own[kStatus];
   CellValue& recorded = row.own[kRecordedText];
   Status s = status_of(status);
-  // A fresh OK refers to the text the row showed.
-  if (s == Status::ok && (recorded.empty() || cell_text(recorded) != as_read)) {
-    recorded = CellValue::of_text(known_text ? as_read : voice.text);
-  }
+  record_fresh_ok(row, &voice.text);
   if (!known_text) {
     row.own[kChange] = CellValue{};
   } else if (as_read != voice.text) {
@@ -386,6 +399,9 @@ MergedBook merge_take_book(TakeBook book, const TakeMerge& merge) {
   // Rows left alone, then the retired ones: those retired before, then
   // those retired now.
   std::vector<std::uint32_t> retired_now;
+  for (std::uint32_t r = 0; r < book.rows.size(); ++r) {
+    if (!used[r]) record_fresh_ok(book.rows[r], nullptr);
+  }
   for (std::uint32_t r = 0; r < book.rows.size(); ++r) {
     if (used[r] || book.rows[r].retired) continue;
     if (in_scope(cell_text(book.rows[r].own[kFile]), merge.scope)) {

@@ -293,7 +293,7 @@ int TakeBookRun::finish(BuilderRun& run) {
     return -1;
   }
   if (read_->exists && !run.write_output(kTakeBookBackup, std::move(read_->bytes))) return -1;
-  if (!run.write_output(kTakeBookFile, std::move(made->bytes))) return -1;
+  if (!run.write_output(kTakeBookFile, std::move(made->bytes)) || !run.finish_writes()) return -1;
   run.host().progress_set_file_text(kTakeBookFile);
   return 0;
 }
