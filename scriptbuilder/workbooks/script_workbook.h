@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
@@ -35,6 +36,10 @@ namespace lumeno::scriptbuilder {
 struct WorkbookScript {
   std::string relative_name;  // CP932, "\" separators
   std::string script;         // the script file's bytes: header and body
+  // For each voice row of the script, in order: the further lines of its
+  // speech that follow it (ScriptCopies in run_context.h). Missing ones
+  // count as none.
+  std::vector<std::uint32_t> speech_lines;
 };
 
 inline constexpr std::string_view kContentsSheet = "目次";
