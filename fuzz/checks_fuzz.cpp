@@ -1,5 +1,7 @@
 // The scenario check of one file, and the characters spoken in its lines:
 // definitions, marks, then the scenario text.
+#include <charconv>
+
 #include "fuzz/vocar_fuzz.h"
 #include "scriptbuilder/checks/scenario_check.h"
 #include "scriptbuilder/lists/spoken_text.h"
@@ -13,13 +15,31 @@ LUMENO_FUZZ_TARGET(checks) {
   const DialogueMatcher matcher(*cast.table, *cast.marks);
   const std::string_view text = parts.rest();
   const FileFindings found = check_scenario_file(text, "scn\\a.txt", matcher, *cast.marks, cast.table->characters.size());
-  // Every line of the report is a finding of the file; one a bracket fault
-  // or an unknown speaker, whose name is in the text.
+  // The file's lines, counted as the check counts them.
+  std::size_t file_lines = 0;
+  for (std::size_t i = 0; i < text.size(); ++file_lines) {
+    const std::size_t end = find_line_end(text, i);
+    if (end >= text.size()) {
+      ++file_lines;
+      break;
+    }
+    i = end + line_break_length(text, end);
+  }
+  // Every line of the report is a finding of the file, on one of its lines,
+  // in line order; one a bracket fault or an unknown speaker, whose name is
+  // in the text.
   std::size_t lines = 0;
+  std::size_t last_line = 1;
   for (std::size_t at = 0; at < found.findings.size(); ++lines) {
     if (found.findings.compare(at, 10, "scn\\a.txt(") != 0) __builtin_trap();
     const std::size_t end = found.findings.find("\r\n", at);
     if (end == std::string::npos) __builtin_trap();
+    std::size_t line = 0;
+    const char* digits = found.findings.data() + at + 10;
+    const auto [past, error] = std::from_chars(digits, found.findings.data() + end, line);
+    if (error != std::errc() || past == digits || *past != ')') __builtin_trap();
+    if (line < last_line || line > file_lines) __builtin_trap();
+    last_line = line;
     at = end + 2;
   }
   if (lines != found.unknown.size() + found.bracket_lines) __builtin_trap();

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,11 +28,15 @@ inline constexpr std::string_view kStaffListFolder = "スタッフ用リスト";
 inline constexpr std::string_view kVoiceTextFolder = "ボイス命令埋込済テキスト";
 
 // Where the scripts phase hands a copy of every script it writes, bytes as
-// written (the scripts' workbooks, when the run makes them).
+// written (the scripts' workbooks, when the run makes them), with the
+// further lines of each own line's speech: for each voice row of the script,
+// in order, how many lines after its own continue its speech, each written
+// as a direction row with its wrapped rows (empty rows the page layout put
+// in may stand before and between them).
 class ScriptCopies {
  public:
   virtual void add_script(std::string_view voice_prefix, std::string_view display_name, std::string_view relative_name,
-                          std::string_view script) = 0;
+                          std::string_view script, std::span<const std::uint32_t> speech_lines) = 0;
 
  protected:
   ~ScriptCopies() = default;

@@ -6,7 +6,9 @@
 #                                  for the tests GoogleTest, python3-openpyxl
 #                                  (reads the workbooks back), LibreOffice
 #                                  (renders them) and poppler-utils (pdfinfo,
-#                                  pdftoppm), with a Japanese font
+#                                  pdftoppm, pdftotext), with the two sets of
+#                                  Japanese fonts a Linux machine has, IPA and
+#                                  Noto CJK (the workbooks print with each)
 #   scripts/linux-deps.sh --build  libxlsxwriter-dev only
 #
 # Both also install libminizip-dev and libexpat1-dev, which read .xlsx books back.
@@ -21,8 +23,11 @@ if [ "${1:-}" != --build ]; then
   [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
   /usr/bin/python3 -c 'import openpyxl' 2>/dev/null || need+=(python3-openpyxl)
   have soffice || need+=(libreoffice-calc-nogui)
-  have pdfinfo && have pdftoppm || need+=(poppler-utils)
-  fc-list 2>/dev/null | grep -qi ipagothic || need+=(fonts-ipafont-gothic)
+  have pdfinfo && have pdftoppm && have pdftotext || need+=(poppler-utils)
+  # (grep -q on fc-list's pipe would end it early, a failure under pipefail.)
+  fonts=$(fc-list : family 2>/dev/null || true)
+  grep -qi ipagothic <<<"$fonts" || need+=(fonts-ipafont-gothic)
+  grep -qi 'noto sans cjk jp' <<<"$fonts" || need+=(fonts-noto-cjk)
 fi
 [ ${#need[@]} -eq 0 ] && exit 0
 . "$(dirname "$0")/apt-install.sh"

@@ -2,6 +2,8 @@
 // the definitions that break the numbering or the outputs' file names.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "tests/support.h"
 
 namespace lumeno::scriptbuilder {
@@ -77,6 +79,85 @@ TEST_F(VocarCheckTest, BracketsThatDoNotBalanceOnTheirLine) {
                       u8"scn\\a.txt(3): 括弧の対応が違います: 『 … 」\n"
                       u8"scn\\a.txt(11): 開いていない閉じ括弧: 」\n"
                       u8"ファイル 1 / 定義にない話者 0 行 / 括弧 4 行 / キャラ定義 0 件\n"))
+      << r.out;
+}
+
+// A speech goes on over the lines up to its closing bracket; one that ends
+// before it (a blank line, a command, the next dialogue, the end of the
+// file) is named where it ends, with the line it began on.
+TEST_F(VocarCheckTest, SpeechesOverSeveralLines) {
+  write_file(scn() / "a.txt",
+             "エリ「長い話だけど\r\n"
+             "聞いてくれる？」\r\n"                  // closes: nothing to say
+             "ユウ「一行目\r\n"
+             "二行目\r\n"                            // 4: a blank line follows
+             "\r\n"
+             "エリ「あ\r\n"                          // 6: a command follows
+             "\\wait(10)\r\n"
+             "ユウ「い\r\n"
+             "続き\r\n"                              // 9: the next dialogue follows
+             "エリ「う」\r\n"
+             "先生「https://example.org/ を見てね」\r\n"
+             "と言った。\r\n"                        // 12: the URL's "//" hid the bracket
+             "\r\n"
+             "エリ「あ』\r\n"                        // 14: the fault's own line
+             "い」\r\n"
+             "ユウ「『あ\r\n"
+             "い」』\r\n"                            // 17
+             "エリ「注は/* 」\r\n"
+             "」 */行をまたぐ」\r\n"                 // a block comment over lines
+             "エリ「\\se(」)続く\r\n"
+             "（小声で）ね」\r\n"                    // a command's bracket counts not
+             "ユウ「また\r\n"                        // 22: an unknown speaker follows
+             "ミキ「だれ？」\r\n"
+             "ミキ「知らない人の\r\n"
+             "長い話」\r\n"                          // an unknown speaker's speech closes
+             "ミキ（知らない人の独り言\r\n"
+             "終わらない");                          // 27: the end of the file
+  const CliResult r = check();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, u8(u8"■シナリオ (11)\n"
+                      u8"scn\\a.txt(4): 閉じていない括弧（3 行目からのセリフ）: 「\n"
+                      u8"scn\\a.txt(6): 閉じていない括弧: 「\n"
+                      u8"scn\\a.txt(9): 閉じていない括弧（8 行目からのセリフ）: 「\n"
+                      u8"scn\\a.txt(12): 閉じていない括弧（11 行目からのセリフ。閉じ括弧が // 以降のコメントに入っています）: 「\n"
+                      u8"scn\\a.txt(14): 括弧の対応が違います: 「 … 』\n"
+                      u8"scn\\a.txt(17): 括弧の対応が違います: 『 … 」\n"
+                      u8"scn\\a.txt(22): 閉じていない括弧: 「\n"
+                      u8"scn\\a.txt(23): 定義にない話者: ミキ\n"
+                      u8"scn\\a.txt(24): 定義にない話者: ミキ\n"
+                      u8"scn\\a.txt(26): 定義にない話者: ミキ\n"
+                      u8"scn\\a.txt(27): 閉じていない括弧（26 行目からのセリフ）: （\n"
+                      u8"■定義にない話者 (1)\n"
+                      u8"ミキ: 3 行\n"
+                      u8"ファイル 1 / 定義にない話者 3 行 / 括弧 8 行 / キャラ定義 0 件\n"))
+      << r.out;
+  // A URL on a line of its own: the speech is cut there and ends unclosed.
+  write_file(scn() / "a.txt", "エリ「ここ http://example.org/」\r\nユウ「先生「（ね）」」\r\n先生「了解」");
+  EXPECT_EQ(check().out, u8(u8"■シナリオ (1)\n"
+                            u8"scn\\a.txt(1): 閉じていない括弧（閉じ括弧が // 以降のコメントに入っています）: 「\n"
+                            u8"ファイル 1 / 定義にない話者 0 行 / 括弧 1 行 / キャラ定義 0 件\n"));
+}
+
+// The real scenario, copied: of the speeches that go on over further lines
+// (known and unknown speakers' alike), the one whose closing bracket a URL's
+// "//" comments out is the only bracket finding.
+TEST_F(VocarCheckTest, OnTheRealScenario) {
+  const fs::path real = fs::path(LUMENO_SOURCE_DIR) / "tests" / "corpus" / "real";
+  fs::copy(real / "home", home(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  fs::copy(real / "scenario", scn(), fs::copy_options::recursive);
+  const CliResult r = check();
+  EXPECT_EQ(r.status, 1);
+  std::vector<std::string> brackets;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(u8(u8"括弧")) != std::string::npos) brackets.push_back(line);
+  }
+  EXPECT_EQ(brackets, (std::vector<std::string>{
+                          u8(u8"scn\\01_tutorial_チュートリアル\\01_playing_遊び方.txt(31): 閉じていない括弧（閉じ括弧が // "
+                             u8"以降のコメントに入っています）: 「"),
+                          u8(u8"ファイル 23 / 定義にない話者 12 行 / 括弧 1 行 / キャラ定義 0 件"),
+                      }))
       << r.out;
 }
 

@@ -97,6 +97,50 @@ TEST(VocarScriptPasses, AllCharactersAndDialogueOnly) {
   EXPECT_EQ(script_file_name(kAllCharactersFolder, "", "top.txt", ".xls"), "声優用台本\\[全キャラ一括台本]\\top.xls");
 }
 
+TEST(VocarScriptPasses, SpeechRowsAreTheRowsOfASpeechsFurtherLines) {
+  Scripts s;
+  const DialogueMarks marks{"「", "『", "（"};
+  auto speech_rows = [&](std::string_view text, bool strip = true) {
+    s.prepare(text, strip);
+    count_speech_rows(s.file, marks, s.matcher);
+    std::vector<std::uint32_t> out;
+    for (const ScriptRow& row : s.file.rows) out.push_back(row.speech_rows);
+    return out;
+  };
+  using Rows = std::vector<std::uint32_t>;
+  // Closed on its third line; ended early by a blank line, a command line, the
+  // next dialogue, the end of the text; closed on its own line.
+  EXPECT_EQ(speech_rows("エリ「a\r\nb\r\nc」\r\nd\r\n"), (Rows{2, 0, 0, 0}));
+  EXPECT_EQ(speech_rows("エリ「a\r\nb\r\n\r\nc」"), (Rows{1, 0, 0, 0}));
+  EXPECT_EQ(speech_rows("エリ「a\r\nb\r\n　\\wait(1)\r\nc」", false), (Rows{1, 0, 0, 0}));
+  EXPECT_EQ(speech_rows("エリ（a\nb\rユウ「c\r\n」d」"), (Rows{1, 0, 1, 0}));
+  EXPECT_EQ(speech_rows("先生『a\r\nb"), (Rows{1, 0}));  // a character without voice has speeches too
+  EXPECT_EQ(speech_rows("エリ「a」\r\nb」"), (Rows{0, 0}));
+  // A comment's bracket does not close it; the comment's line is one of its lines.
+  EXPECT_EQ(speech_rows("エリ「a // 」\r\n// x\r\nb」\r\nc"), (Rows{2, 0, 0, 0}));
+  // A command that runs over a line break swallows it: the rest of that line
+  // joins the voice row, no row is counted for it.
+  EXPECT_EQ(speech_rows("エリ「a\\w(\r\n1)b\r\nc」\r\nd"), (Rows{1, 0, 0}));
+  EXPECT_EQ(s.file.text, "エリ「ab\r\nc」\r\nd");
+  EXPECT_EQ(speech_rows("エリ「a\\w(\r\n1)b\r\nc」\r\nd", false), (Rows{2, 0, 0, 0}));
+
+  // The scripts hand the counts over for their own lines, in order; where
+  // only the numbered lines are written, none.
+  const std::string text = "エリ「a\r\nb」\r\nユウ「c\r\nd\r\ne」\r\nエリ「f」\r\nエリ「g\r\n\r\n";
+  std::vector<std::uint32_t> lines;
+  std::string out;
+  ScriptBody body(out, {});
+  speech_rows(text);
+  write_script_rows(s.file, 0, false, s.voices, body, &lines);
+  EXPECT_EQ(lines, (Rows{1, 0, 0}));
+  lines.clear();
+  write_script_rows(s.file, kAllCharacters, false, s.voices, body, &lines);
+  EXPECT_EQ(lines, (Rows{1, 2, 0, 0}));
+  lines.clear();
+  write_script_rows(s.file, kAllCharacters, true, s.voices, body, &lines);
+  EXPECT_EQ(lines, (Rows{0, 0, 0, 0}));
+}
+
 std::string repeat(std::string_view s, int n) {
   std::string out;
   for (int k = 0; k < n; ++k) out += s;

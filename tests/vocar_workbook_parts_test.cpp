@@ -114,6 +114,49 @@ TEST(ScriptSheet, PagesOf44RowsThen45) {
   EXPECT_EQ(read_script_sheet("P\r\nN\r\n0\r\n" + std::string(40, 'x') + std::string(200, '\n')).pages, 1);
 }
 
+// The frames of a script's rows, a character a row: "-" none, "^" a
+// frame's top, "|" inside, "v" its bottom, "o" both.
+std::string frames_of(const std::vector<std::string>& rows, std::vector<std::uint32_t> speech_lines) {
+  std::string script = "P\r\nN\r\n1\r\n";
+  for (const std::string& row : rows) script += row + "\r\n";
+  const ScriptSheet sheet = read_script_sheet(script);
+  std::string out;
+  for (const RowFrame& f : speech_frames(sheet, speech_lines)) {
+    out += !f.inside ? '-' : f.top && f.bottom ? 'o' : f.top ? '^' : f.bottom ? 'v' : '|';
+  }
+  return out;
+}
+
+std::vector<std::string> rows_of(std::initializer_list<std::pair<int, const char*>> runs) {
+  std::vector<std::string> rows;
+  for (const auto& [count, row] : runs) rows.insert(rows.end(), static_cast<std::size_t>(count), row);
+  return rows;
+}
+
+TEST(ScriptSheet, FramesHoldAnOwnLineWithTheFurtherLinesOfItsSpeech) {
+  const std::vector<std::string> rows = {
+      "",         "V1\tN\t「a", "\t\tb", "",  // the voice row, wrapped; the layout's empty row
+      "\t \tc", "\t\td",      "\t \te",       // two further lines, the first wrapped
+      "",         "\tO\t「x」", "",               // another character
+      "V2\tN\t「y」", "",        "\t \tz",       // a line that is not of the speech
+  };
+  EXPECT_EQ(frames_of(rows, {2, 0}), "-^||||v---o--");
+  EXPECT_EQ(frames_of(rows, {1, 0}), "-^|||v----o--");
+  // Counts missing, or more lines than follow: the rows that do.
+  EXPECT_EQ(frames_of(rows, {}), "-^v-------o--");
+  EXPECT_EQ(frames_of(rows, {5, 5}), "-^||||v---^|v");
+}
+
+TEST(ScriptSheet, AFrameEndsWithItsPage) {
+  // A speech's further line moved to page 2 by the layout (rows 42 and 43
+  // empty), the voice row on row 41 of page 1.
+  std::vector<std::string> rows = rows_of({{40, "\t \tx"}, {1, ""}, {1, "V\tN\t「a"}, {2, ""}, {2, "\t \tb"}, {1, "\t\tc"}});
+  EXPECT_EQ(frames_of(rows, {2}), std::string(41, '-') + "o--^|v");
+  // An own line too long for a page crosses it: a frame on each page.
+  rows = rows_of({{42, "\t \tx"}, {1, "V\tN\t「a"}, {3, "\t\tb"}, {1, ""}, {1, "\t \tc"}});
+  EXPECT_EQ(frames_of(rows, {1}), std::string(42, '-') + "^v^||v");
+}
+
 TEST(ScriptWorkbook, ALongScriptTakesWholePagesASheet) {
   EXPECT_EQ(sheet_starts(100, kSheetRows), std::vector<std::size_t>{0});
   EXPECT_EQ(sheet_starts(kSheetRows, kSheetRows), std::vector<std::size_t>{0});

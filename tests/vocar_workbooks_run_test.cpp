@@ -89,6 +89,13 @@ class VocarWorkbooksTest : public ::testing::Test {
       if (k % 7 == 0) many += lines("エリ「かたまり」", 1) + lines("　ト書き", 3);
     }
     write_file(tmp / "scn" / "02_long.txt", many);
+    // Speeches over several lines: one a command line ends early, one whose
+    // closing bracket a comment hides, one that a command swallows a line of.
+    write_file(tmp / "scn" / "03_speeches.txt",
+               "エリ「長い話になるけど、\r\n聞いてくれる？\r\n\\wait(500)\r\nあのね」\r\n"
+               "ユウ「うん、\r\n聞くよ」\r\n"
+               "エリ「ありがとう。// 」はコメントの中\r\nそれでね、\r\n\\se(kane,\r\n1)ここまで。」\r\n地の文。\r\n\r\n"
+               "エリ「一行」\r\n（ト書き）\r\nエリ「閉じない\r\n\r\nエリ「");
     write_file(tmp / "scn" / "a" / u8path(u8"第1話.txt"), "エリ「一」\r\n");
     write_file(tmp / "scn" / "b" / u8path(u8"第1話.txt"), "エリ「二」\r\nユウ「二」\r\n");
     write_file(tmp / "scn" / u8path(u8"目次.txt"), "エリ「目次という名のファイル」\r\n");
@@ -175,19 +182,76 @@ TEST_F(VocarWorkbooksTest, OffEveryOutputIsAsItWas) {
   EXPECT_GT(rest.size(), 30u);
 }
 
-TEST_F(VocarWorkbooksTest, LibreOfficePrintsTheScriptsPages) {
+TEST_F(VocarWorkbooksTest, FramesHoldWholeSpeeches) {
   write_scenario();
   ASSERT_EQ(run().status, 0);
-  // The workbook of エリ: its contents page, then the scripts' pages.
-  int pages = 0;
-  for (const auto& [name, bytes] : files_below(scripts() / u8path(u8"[ERI]エリ"))) pages += read_script_sheet(bytes).pages;
-  EXPECT_GT(pages, 10);
-  const fs::path out = fs::path(LUMENO_BUILD_DIR) / "workbook-pages";
-  fs::create_directories(out);
-  const fs::path book = out / "eri.xlsx";
-  fs::copy_file(scripts() / u8path(u8"[ERI]エリ.xlsx"), book, fs::copy_options::overwrite_existing);
   std::string output;
-  EXPECT_TRUE(workbook_check({"render", book.string(), std::to_string(pages), out.string()}, output)) << output;
+  // Each own line with the further lines of its speech, and the empty rows
+  // between; lines after the speech's end stand outside.
+  EXPECT_TRUE(workbook_check({"frames", (scripts() / u8path(u8"[ERI]エリ.xlsx")).string(), "03_speeches"}, output));
+  EXPECT_EQ(output, u8(u8"-.\t\t\n"
+                       u8"^x\tERI_A1_0073\t「長い話になるけど、\n"
+                       u8"|.\t\t\n"
+                       u8"v.\t\t聞いてくれる？\n"
+                       u8"-.\t\t\n"
+                       u8"-.\t\tあのね」\n"
+                       u8"-.\t\t\n"
+                       u8"-.\t\t「うん、\n"
+                       u8"-.\t\t聞くよ」\n"
+                       u8"-.\t\t\n"
+                       u8"^x\tERI_A1_0074\t「ありがとう。// 」はコメントの中\n"
+                       u8"|.\t\t\n"
+                       u8"v.\t\tそれでね、\n"
+                       u8"-.\t\tここまで。」\n"
+                       u8"-.\t\t地の文。\n"
+                       u8"-.\t\t\n"
+                       u8"ox\tERI_A1_0075\t「一行」\n"
+                       u8"-.\t\t\n"
+                       u8"-.\t\t（ト書き）\n"
+                       u8"-.\t\t\n"
+                       u8"ox\tERI_A1_0076\t「閉じない\n"
+                       u8"-.\t\t\n"
+                       u8"ox\tERI_A1_0077\t「\n"))
+      << output;
+  // The all-character script frames every voiced line's speech.
+  EXPECT_TRUE(workbook_check({"frames", (scripts() / u8path(u8"[全キャラ一括台本].xlsx")).string(), "03_speeches"}, output));
+  EXPECT_NE(output.find(u8(u8"^x\tYUU_A1_0063\t「うん、\n|.\t\t\nv.\t\t聞くよ」\n")), std::string::npos) << output;
+  EXPECT_TRUE(workbook_check({"check", home().string()}, output)) << output;
+
+  // Without frames, every voice row keeps its box for 収録.
+  ASSERT_EQ(vocar({"config", "script_frame_dialogue=0"}, home()).status, 0);
+  ASSERT_EQ(run().status, 0);
+  EXPECT_TRUE(workbook_check({"frames", (scripts() / u8path(u8"[ERI]エリ.xlsx")).string(), "03_speeches"}, output));
+  EXPECT_NE(output.find(u8(u8"-x\tERI_A1_0073\t「長い話になるけど、\n-.\t\t\n-.\t\t聞いてくれる？\n")), std::string::npos)
+      << output;
+  EXPECT_EQ(output.find("^"), std::string::npos) << output;
+  EXPECT_TRUE(workbook_check({"check", home().string()}, output)) << output;
+}
+
+// Prints workbooks with LibreOffice where MS Gothic is missing and only one
+// set of Japanese fonts is installed, with no alias from one font to
+// another, as on a user's machine: the pages are the scripts' pages and
+// each holds the voice names beside their text.
+TEST_F(VocarWorkbooksTest, LibreOfficePrintsTheScriptsPagesWhateverJapaneseFontsThereAre) {
+  write_scenario();
+  ASSERT_EQ(run().status, 0);
+  // The real scenario, copied: ステラ's script of 19 pages.
+  const fs::path real = fs::path(LUMENO_SOURCE_DIR) / "tests" / "corpus" / "real";
+  fs::create_directories(tmp / "real");
+  fs::copy(real / "scenario", tmp / "real" / "scenario", fs::copy_options::recursive);
+  fs::copy(real / "home", tmp / "real" / "home", fs::copy_options::recursive);
+  ASSERT_EQ(vocar({"run", (tmp / "real" / "scenario").string()}, tmp / "real" / "home").status, 0);
+  const fs::path stella = tmp / "real" / "home" / u8path(u8"声優用台本") / u8path(u8"[STE]ステラ.xlsx");
+
+  const fs::path out = fs::path(LUMENO_BUILD_DIR) / "workbook-pages";
+  std::string output;
+  for (const char* fonts : {"ipa", "noto"}) {
+    EXPECT_TRUE(workbook_check({"render", fonts, out.string(), (scripts() / u8path(u8"[ERI]エリ.xlsx")).string(),
+                                stella.string()},
+                               output))
+        << output;
+    EXPECT_NE(output.find(u8(u8"[STE]ステラ-") + fonts + ".pdf: 20 pages"), std::string::npos) << output;
+  }
 }
 
 TEST_F(VocarWorkbooksTest, AScriptOfMorePagesThanASheetGoesOnOverFurtherSheets) {

@@ -12,6 +12,7 @@
 #include "scriptbuilder/lists/spoken_text.h"
 #include "scriptbuilder/run_context.h"
 #include "scriptbuilder/run_order.h"
+#include "scriptbuilder/speech.h"
 #include "shell/files.h"
 #include "shell/sjis.h"
 
@@ -85,63 +86,149 @@ bool block_comment_after(std::string_view line, bool open) {
 // The first bytes of the dialogue marks.
 using MarkStarts = std::array<bool, 256>;
 
-// The length of the name an unknown speaker's line begins with (see the
-// header); 0 when the line is no such line.
-std::size_t unknown_speaker_name(std::string_view line, const DialogueMarks& marks, const MarkStarts& starts) {
-  if (line.empty() || is_blank_at(line, 0) || line[0] == '\\' || line.starts_with("//") || line.starts_with("/*")) return 0;
+// The name an unknown speaker's line begins with (see the header) and the
+// mark after it; a name length of 0 when the line is no such line.
+struct UnknownSpeaker {
+  std::size_t name_length = 0;
+  std::string_view mark;
+};
+UnknownSpeaker unknown_speaker(std::string_view line, const DialogueMarks& marks, const MarkStarts& starts) {
+  if (line.empty() || is_blank_at(line, 0) || line[0] == '\\' || line.starts_with("//") || line.starts_with("/*")) return {};
   std::size_t i = 0;
   int characters = 0;
   std::string_view mark;
   for (;;) {
-    if (i >= line.size() || characters > kMaxUnknownName) return 0;
+    if (i >= line.size() || characters > kMaxUnknownName) return {};
     if (starts[static_cast<unsigned char>(line[i])]) {
       mark = mark_at(line, i, marks);
       if (!mark.empty()) break;
     }
     const std::size_t length = sjis_char_length(line, i);
-    if (breaks_name(line, i, length)) return 0;
+    if (breaks_name(line, i, length)) return {};
     ++characters;
     i += length;
   }
-  if (characters == 0) return 0;
+  if (characters == 0) return {};
   const std::string_view close = closing_bracket(last_character(mark));
-  if (close.empty()) return i;
+  if (close.empty()) return {i, mark};
   bool closed_somewhere = false;
   std::string_view last;
   for_each_spoken_character(line, i + mark.size(), [&](std::size_t pos, std::size_t length) {
     last = line.substr(pos, length);
     closed_somewhere = closed_somewhere || last == close;
   });
-  return last == close || !closed_somewhere ? i : 0;
+  if (last == close || !closed_somewhere) return {i, mark};
+  return {};
 }
 
-// The first bracket fault of a line of dialogue from `from` (after the
-// name): the message, or empty when the brackets balance.
-std::string bracket_fault(std::string_view line, std::size_t from) {
-  std::vector<const Pair*> open;
-  std::string fault;
-  for_each_spoken_character(line, from, [&](std::size_t pos, std::size_t length) {
-    if (length != 2 || line[pos] != '\x81' || !fault.empty()) return;
-    const auto c = static_cast<unsigned char>(line[pos + 1]);
+// The first bracket fault of a speech: what it is, the brackets concerned,
+// and the index of the speech's line it stands on (an unclosed bracket's is
+// the last line); an empty `what` when the brackets balance.
+struct BracketFault {
+  std::string_view what;
+  std::string brackets;
+  std::uint32_t line = 0;
+  bool unclosed = false;       // a bracket never closed
+  bool unclosed_mark = false;  // ... the one the mark opened
+};
+
+// Balances the brackets of a speech character by character, as its reading
+// hands them over; a LF between two of its lines moves on to the next line.
+class BracketBalance {
+ public:
+  // `bracket`: the one the speech's mark opens.
+  explicit BracketBalance(std::string_view bracket) : bracket_(bracket) {}
+
+  // The character at `pos` of `text`, `length` bytes; false once a fault
+  // is found (the rest no longer counts).
+  bool add(std::string_view text, std::size_t pos, std::size_t length) {
+    // Every bracket balanced here begins with 0x81.
+    if (length == 2 && text[pos] == '\x81') return add_bracket(text, pos);
+    if (text[pos] == '\n') ++fault_.line;
+    return fault_.what.empty();
+  }
+
+  // The first fault, once the speech's last character is in.
+  BracketFault finish() {
+    if (fault_.what.empty() && !open_.empty()) {
+      fault_.what = "閉じていない括弧";
+      fault_.brackets = open_.front()->open_text;
+      fault_.unclosed = true;
+      fault_.unclosed_mark = open_.front()->open_text == bracket_;
+    }
+    return std::move(fault_);
+  }
+
+ private:
+  bool add_bracket(std::string_view text, std::size_t pos) {
+    if (!fault_.what.empty()) return false;
+    const auto c = static_cast<unsigned char>(text[pos + 1]);
     for (const Pair& pair : kBalanced) {
       if (c == pair.open) {
-        open.push_back(&pair);
-        return;
+        open_.push_back(&pair);
+        return true;
       }
       if (c != pair.close) continue;
-      const std::string_view text = line.substr(pos, 2);
-      if (open.empty()) {
-        fault = "開いていない閉じ括弧: " + std::string(text);
-      } else if (open.back()->close != c) {
-        fault = "括弧の対応が違います: " + std::string(open.back()->open_text) + " … " + std::string(text);
-      } else {
-        open.pop_back();
+      if (open_.empty()) {
+        fault_.what = "開いていない閉じ括弧";
+        fault_.brackets = text.substr(pos, 2);
+        return false;
       }
-      return;
+      if (open_.back()->close != c) {
+        fault_.what = "括弧の対応が違います";
+        fault_.brackets = std::string(open_.back()->open_text) + " … " + std::string(text.substr(pos, 2));
+        return false;
+      }
+      open_.pop_back();
+      return true;
     }
-  });
-  if (fault.empty() && !open.empty()) fault = "閉じていない括弧: " + std::string(open.front()->open_text);
-  return fault;
+    return true;
+  }
+
+  std::string_view bracket_;
+  std::vector<const Pair*> open_;
+  BracketFault fault_;
+};
+
+// Appends the bracket finding of the speech whose mark `mark` begins at
+// `from` in `text`, on the file's line `number`; false when its brackets
+// balance. `is_dialogue` is the check's view of a line of dialogue, which
+// ends the speech early.
+template <class IsDialogue>
+bool check_speech(std::string_view text, std::size_t from, std::string_view mark, std::size_t number,
+                  std::string_view relative_name, IsDialogue&& is_dialogue, std::string& findings) {
+  const Speech speech = find_speech(text, from + mark.size(), mark, is_dialogue);
+  BracketBalance balance(last_character(mark));
+  if (speech.lines == 1) {
+    // A speech of one line: spoken_text.h reads a line as speech_text
+    // does (but for blanks, and no blank is a bracket), without the copy
+    // that joins a speech's lines, which most speeches do not need.
+    const std::string_view line = text.substr(0, speech.end);
+    for_each_spoken_character(line, from, [&](std::size_t pos, std::size_t length) { balance.add(line, pos, length); });
+  } else {
+    const std::string spoken = speech_text(text, from, speech);
+    for (std::size_t i = 0; i < spoken.size();) {
+      const std::size_t length = sjis_char_length(spoken, i);
+      if (!balance.add(spoken, i, length)) break;
+      i += length;
+    }
+  }
+  const BracketFault fault = balance.finish();
+  if (fault.what.empty()) return false;
+  // An unclosed bracket is named where the speech ends: the note says where
+  // it began when that is another line, and when a "//" comment held the
+  // closing bracket (the engine never reads it).
+  std::string note;
+  if (fault.unclosed && fault.line > 0) note = std::to_string(number) + " 行目からのセリフ";
+  if (fault.unclosed_mark && speech.cut_by_comment) {
+    if (!note.empty()) note += "。";
+    note += "閉じ括弧が // 以降のコメントに入っています";
+  }
+  if (!note.empty()) note = "（" + note + "）";
+  append_parts(findings, {relative_name, "("});
+  append_number(findings, number + fault.line);
+  append_parts(findings, {"): ", fault.what, note, ": ", fault.brackets, "\r\n"});
+  return true;
 }
 
 // Why a voice prefix or display name can stand in no Windows file name;
@@ -165,6 +252,13 @@ FileFindings check_file_lines(std::string_view text, std::string_view relative_n
   FileFindings out;
   std::vector<bool> speaks(characters, false);
   const std::size_t n = text.size();
+  // A line the check takes for dialogue, given whether a block comment that
+  // an earlier line opened holds it: a definition's name and mark begin it,
+  // or it is an unknown speaker's (never within a block comment).
+  const auto dialogue_at = [&](std::size_t begin, bool inside) {
+    return matcher.match(text, begin).has_value() ||
+           (!inside && unknown_speaker(text.substr(begin, find_line_end(text, begin) - begin), marks, mark_starts).name_length > 0);
+  };
   bool in_block = false;
   std::size_t number = 1;
   for (std::size_t i = 0; i < n; ++number) {
@@ -174,19 +268,37 @@ FileFindings check_file_lines(std::string_view text, std::string_view relative_n
     in_block = block_comment_after(line, in_block);
     if (!line.empty()) {
       std::size_t name_end = 0;
+      std::string_view mark;
       if (const std::optional<DialogueMatch> match = matcher.match(text, i)) {
         const auto c = static_cast<std::size_t>(match->character);
         if (!speaks[c]) out.speakers.push_back(static_cast<std::uint32_t>(c));
         speaks[c] = true;
         name_end = std::min(match->name_length, line.size());
-      } else if (!inside && (name_end = unknown_speaker_name(line, marks, mark_starts)) > 0) {
-        out.unknown.emplace_back(line.substr(0, name_end));
-        append_finding(out.findings, relative_name, number, "定義にない話者: ", out.unknown.back());
+        mark = mark_at(line, name_end, marks);
+      } else if (!inside) {
+        const UnknownSpeaker unknown = unknown_speaker(line, marks, mark_starts);
+        name_end = unknown.name_length;
+        mark = unknown.mark;
+        if (name_end > 0) {
+          out.unknown.emplace_back(line.substr(0, name_end));
+          append_finding(out.findings, relative_name, number, "定義にない話者: ", out.unknown.back());
+        }
       }
       if (name_end > 0 && !inside) {
-        const std::string fault = bracket_fault(line, name_end);
-        if (!fault.empty()) {
-          append_finding(out.findings, relative_name, number, fault);
+        // The speech runs on while no line the check takes for dialogue
+        // comes: the block-comment state is followed over its lines, which
+        // the speech hands over in order (each line once).
+        std::size_t next = end >= n ? n : end + line_break_length(text, end);
+        bool next_inside = in_block;
+        const auto is_dialogue = [&](std::size_t begin) {
+          while (next < begin) {
+            const std::size_t next_end = find_line_end(text, next);
+            next_inside = block_comment_after(text.substr(next, next_end - next), next_inside);
+            next = next_end >= n ? n : next_end + line_break_length(text, next_end);
+          }
+          return dialogue_at(begin, next_inside);
+        };
+        if (check_speech(text, i + name_end, mark, number, relative_name, is_dialogue, out.findings)) {
           ++out.bracket_lines;
         }
       }

@@ -5,9 +5,9 @@
 // ("relative\name.txt(line): message", which editors jump to), in run order:
 //   - a line that seems to begin with a speaker's name and a dialogue mark
 //     but whose name no definition has (see below);
-//   - a line of dialogue whose brackets 「」『』（） do not balance on the
-//     line (the first fault of the line: a bracket never closed, a closing
-//     one never opened, or one closed by another's partner);
+//   - a speech whose brackets 「」『』（） do not balance (its first fault:
+//     a bracket never closed, a closing one never opened, or one closed by
+//     another's partner), at the line the fault stands on (see below);
 // then the lines per unknown name (most first), then the definitions,
 // "キャラ定義.txt(line): message":
 //   - a character who speaks no line of the scenario (a line goes to the
@@ -18,7 +18,20 @@
 //     one of \ / : * ? " < > |, a control character, or a trailing dot or
 //     space (the prefix begins the recordings' and lists' names, the display
 //     name names the scripts' folder).
-// Commands, comments and blanks in a line are seen as spoken_text.h says.
+// Commands, comments and blanks are read as spoken_text.h says where a line
+// is told from narration, and as speech.h says within a speech.
+//
+// A speech (speech.h) is the line of dialogue, a known or an unknown
+// speaker's, and the lines that continue it up to its closing bracket, read
+// as the engine reads them; here the next line of dialogue that ends one
+// early is any line the check takes for dialogue. A speech that ends before
+// its bracket closes (at a blank line, a command, the next dialogue or the
+// end of the file) has its unclosed bracket named at its last line, the
+// note saying on which line it began and whether a "//" comment held the
+// closing bracket (as in a URL):
+//   閉じていない括弧（12 行目からのセリフ。閉じ括弧が // 以降のコメントに入っています）: 「
+// A speech begun within a block comment that an earlier line opened is
+// not looked at.
 //
 // An unknown speaker: a line that no definition's name and mark begin is
 // taken for one only when all of these hold, so that narration and

@@ -56,6 +56,7 @@ void prepare_script_source(ScriptSource& file, bool strip_commands, const Dialog
   auto begin_row = [&](std::size_t at) {
     ScriptRow& row = rows.emplace_back();
     row.begin = row.end = row.text_begin = static_cast<std::uint32_t>(out.size());
+    row.source_begin = static_cast<std::uint32_t>(at);
     row.swallowed_begin = row.swallowed_end = static_cast<std::uint32_t>(file.swallowed.size());
     if (at < n && s[at] != '\r' && s[at] != '\n') {
       if (const auto match = matcher.match(s, at)) {
@@ -141,6 +142,23 @@ void prepare_script_source(ScriptSource& file, bool strip_commands, const Dialog
     row.other_wraps = static_cast<std::uint32_t>(file.wraps.size());
     add_wraps(out, row.text_begin, row.end, kOtherRowWidth, file.wraps);
     row.wraps_end = static_cast<std::uint32_t>(file.wraps.size());
+  }
+}
+
+void count_speech_rows(ScriptSource& file, const DialogueMarks& marks, const DialogueMatcher& matcher) {
+  std::vector<ScriptRow>& rows = file.rows;
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    ScriptRow& row = rows[k];
+    row.speech_rows = 0;
+    if (row.speaker < 0) continue;
+    const Speech speech = find_dialogue_speech(file.source, row.name_at, DialogueMatch{row.speaker, row.name_length},
+                                               marks, matcher);
+    if (speech.lines <= 1) continue;
+    std::uint32_t further = 0;
+    for (std::size_t next = k + 1; next < rows.size() && rows[next].source_begin < speech.end; ++next) {
+      if (!rows[next].empty()) ++further;
+    }
+    row.speech_rows = further;
   }
 }
 

@@ -35,9 +35,16 @@ struct ScriptRow {
   std::uint32_t text_begin = 0;
   // The speaker (index into the character table), or -1 when the row is not dialogue.
   std::int32_t speaker = -1;
+  // Where the row's line begins in ScriptSource::source (a row always
+  // begins a line: lines a command swallows make none).
+  std::uint32_t source_begin = 0;
   // The name that matched, in ScriptSource::source.
   std::uint32_t name_at = 0;
   std::uint32_t name_length = 0;
+  // On a dialogue row, once count_speech_rows ran: how many rows after it
+  // hold the further lines of its speech (speech.h), one a line that makes
+  // a row.
+  std::uint32_t speech_rows = 0;
   bool line_end = false;
   // Where the text wraps (offsets in `text`, after the byte that reached the
   // width): at kOwnRowWidth, then at kOtherRowWidth, in ScriptSource::wraps.
@@ -71,5 +78,14 @@ struct ScriptSource {
 // byte by byte). An argument list or bracket that is never closed takes the
 // rest of the file. Double-byte characters are stepped over whole.
 void prepare_script_source(ScriptSource& file, bool strip_commands, const DialogueMatcher& matcher);
+
+// Sets speech_rows on every dialogue row of a prepared file: its speech
+// (find_dialogue_speech, with the marks and matcher the file was prepared
+// with) read on the source, and the rows that begin on the speech's further
+// lines counted. A line a command swallowed makes no row and is not counted,
+// nor is a row left empty (a speech ends before a blank line, so there is
+// none but by accident). Linear: the speeches of two lines of dialogue never
+// share a line.
+void count_speech_rows(ScriptSource& file, const DialogueMarks& marks, const DialogueMatcher& matcher);
 
 }  // namespace lumeno::scriptbuilder

@@ -12,7 +12,7 @@
 namespace lumeno::scriptbuilder {
 
 std::size_t write_script_rows(const ScriptSource& file, int character, bool dialogue_only, VoiceNumbering& voices,
-                              ScriptBody& body) {
+                              ScriptBody& body, std::vector<std::uint32_t>* speech_lines) {
   const std::string_view text = file.text;
   const std::string_view source = file.source;
   const bool all = character == kAllCharacters;
@@ -47,6 +47,7 @@ std::size_t write_script_rows(const ScriptSource& file, int character, bool dial
     bool own = false;
     if (row.speaker >= 0 && is_own(row.speaker)) {
       own = true;
+      if (speech_lines) speech_lines->push_back(dialogue_only ? 0 : row.speech_rows);
       const Voice voice = take_voice(row.speaker);
       body.line_end();
       for (std::string_view part : voice.name) {
@@ -119,14 +120,14 @@ bool stays_below(std::string_view name) {
 // Writes one script; false (its message shown, the run cancelled) when it
 // cannot be written.
 bool write_script(BuilderRun& run, std::string_view voice_prefix, std::string_view display_name, const RunFile& file,
-                  std::string bytes) {
+                  std::string bytes, const std::vector<std::uint32_t>& speech_lines) {
   const std::string name = script_file_name(voice_prefix, display_name, file.relative_name, ".zd");
   if (!stays_below(name)) {
     run.host().message(cannot_open_message(names::display_name(run.ctx.app.home_path(name))));
     run.host().request_cancel();
     return false;
   }
-  if (run.workbooks) run.workbooks->add_script(voice_prefix, display_name, file.relative_name, bytes);
+  if (run.workbooks) run.workbooks->add_script(voice_prefix, display_name, file.relative_name, bytes, speech_lines);
   if (!run.write_output(name, std::move(bytes))) return false;
   run.host().progress_set_file_text(script_file_name(voice_prefix, display_name, file.relative_name, ".xls"));
   return true;
@@ -156,6 +157,11 @@ int write_scripts(BuilderRun& run) {
                           settings.keep_other_dialogue_on_page};
   const int frame = run.ctx.app.settings.get_int(kScriptFrameDialogue);
 
+  // The workbooks frame each own line's whole speech.
+  const bool speeches = run.workbooks != nullptr && run.marks != nullptr;
+  std::vector<std::uint32_t> speech_lines;
+  std::vector<std::uint32_t>* const speech_lines_out = speeches ? &speech_lines : nullptr;
+
   ScriptSource file;
   std::string out;
   std::vector<char> speaks(characters.size());
@@ -166,6 +172,7 @@ int write_scripts(BuilderRun& run) {
     voices.prepare_file(run_file.full_name, settings.reset_per_file, k);
     all_voices.prepare_file(run_file.full_name, settings.reset_per_file, k);
     prepare_script_source(file, settings.script_strip_commands, run.matcher);
+    if (speeches) count_speech_rows(file, *run.marks, run.matcher);
 
     // A character without a line in the file has no script of it.
     std::fill(speaks.begin(), speaks.end(), 0);
@@ -182,9 +189,12 @@ int write_scripts(BuilderRun& run) {
       out.clear();
       append_script_header(out, character.voice_prefix, character.display_name, frame);
       ScriptBody body(out, pages);
-      write_script_rows(file, c, false, voices, body);
+      speech_lines.clear();
+      write_script_rows(file, c, false, voices, body, speech_lines_out);
       if (voices.counter(c) <= snapshot) continue;
-      if (!write_script(run, character.voice_prefix, character.display_name, run_file, std::move(out))) return -1;
+      if (!write_script(run, character.voice_prefix, character.display_name, run_file, std::move(out), speech_lines)) {
+        return -1;
+      }
       out = run.writes.take_buffer();
     }
     if (all_pass) {
@@ -192,11 +202,12 @@ int write_scripts(BuilderRun& run) {
       out.clear();
       append_script_header(out, kAllCharactersHeading, kAllCharactersHeading, frame);
       ScriptBody body(out, pages);
+      speech_lines.clear();
       const std::size_t numbered = write_script_rows(file, kAllCharacters, settings.all_characters_dialogue_only,
-                                                     all_voices, body);
+                                                     all_voices, body, speech_lines_out);
       if (all_voices.overflow) voices.overflow = true;
       if (numbered > 0) {
-        if (!write_script(run, kAllCharactersFolder, "", run_file, std::move(out))) return -1;
+        if (!write_script(run, kAllCharactersFolder, "", run_file, std::move(out), speech_lines)) return -1;
         out = run.writes.take_buffer();
       }
     }

@@ -20,8 +20,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scriptbuilder/run_context.h"
 #include "scriptbuilder/scanner.h"
@@ -39,9 +41,12 @@ inline constexpr std::string_view kAllCharactersHeading = "全キャラ";
 // numbered; or kAllCharacters, for which every voiced character's lines are
 // own, and with `dialogue_only` nothing else is written. Voice numbers come
 // from `voices` (wider numbers than its digits set its overflow flag).
+// With `speech_lines`, each own line written adds how many further lines of
+// its speech follow it in the script (the rows count_speech_rows counted on
+// the file; none where only the numbered lines are written).
 // Returns how many numbers the script used.
 std::size_t write_script_rows(const ScriptSource& file, int character, bool dialogue_only, VoiceNumbering& voices,
-                              ScriptBody& body);
+                              ScriptBody& body, std::vector<std::uint32_t>* speech_lines = nullptr);
 
 // "%s\r\n%s\r\n%d\r\n": voice prefix, display name, framing (the setting's value modulo 2).
 void append_script_header(std::string& out, std::string_view voice_prefix, std::string_view display_name, int frame);
@@ -51,7 +56,8 @@ void append_script_header(std::string& out, std::string_view voice_prefix, std::
 // of the relative name + its base name + extension. The all-character
 // script: 声優用台本\[全キャラ一括台本]\...
 // The phase: writes 声優用台本, handing a copy of each script to the run's
-// workbooks when it makes them. 0, or nonzero when the run must stop (its
+// workbooks when it makes them, with the further lines of each own line's
+// speech (write_script_rows). 0, or nonzero when the run must stop (its
 // messages shown).
 int write_voice_actor_scripts(BuilderRun& run);
 

@@ -130,6 +130,55 @@ ScriptSheet read_script_sheet(std::string_view script) {
   return sheet;
 }
 
+std::vector<RowFrame> speech_frames(const ScriptSheet& sheet, std::span<const std::uint32_t> speech_lines) {
+  const std::vector<SheetRow>& rows = sheet.rows;
+  const std::size_t n = rows.size();
+  std::vector<RowFrame> frames(n);
+  // Rows [end, ...) that continue the row before `end`.
+  auto continued = [&](std::size_t end) {
+    while (end < n && rows[end].continuation()) ++end;
+    return end;
+  };
+  // Frames rows [first, last] of one speech (both rows with text), a frame
+  // a page.
+  auto frame = [&](std::size_t first, std::size_t last) {
+    for (std::size_t r = first; r <= last;) {
+      // The speech's rows on this page: from its first row with text to its last.
+      const std::size_t page_end = std::min(last + 1, rows_before_page(page_of_row(r) + 1));
+      std::size_t top = r;
+      while (top < page_end && rows[top].bytes.empty()) ++top;
+      std::size_t bottom = page_end;
+      while (bottom > top && rows[bottom - 1].bytes.empty()) --bottom;
+      for (std::size_t k = top; k < bottom; ++k) frames[k].inside = true;
+      if (top < bottom) {
+        frames[top].top = true;
+        frames[bottom - 1].bottom = true;
+      }
+      r = page_end;
+    }
+  };
+
+  std::size_t voice = 0;
+  for (std::size_t r = 0; r < n;) {
+    if (!rows[r].own()) {
+      ++r;
+      continue;
+    }
+    std::uint32_t further = voice < speech_lines.size() ? speech_lines[voice] : 0;
+    ++voice;
+    std::size_t end = continued(r + 1);
+    for (; further > 0; --further) {
+      std::size_t next = end;
+      while (next < n && rows[next].bytes.empty()) ++next;
+      if (next == n || !rows[next].direction()) break;
+      end = continued(next + 1);
+    }
+    frame(r, end - 1);
+    r = end;
+  }
+  return frames;
+}
+
 int page_of_row(std::size_t row) {
   if (row < static_cast<std::size_t>(kFirstPageRows)) return 1;
   return 2 + static_cast<int>((row - kFirstPageRows) / kPageRows);

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -32,6 +33,8 @@ struct SheetRow {
   // column A) and the continuation rows after it make one block.
   bool own() const { return !bytes.empty() && bytes[0] != '\t'; }
   bool continuation() const { return bytes.size() >= 2 && bytes[0] == '\t' && bytes[1] == '\t'; }
+  // A row of a line that is not dialogue ("TAB space TAB text").
+  bool direction() const { return bytes.size() >= 3 && bytes[0] == '\t' && bytes[1] == ' ' && bytes[2] == '\t'; }
 };
 
 struct ScriptSheet {
@@ -48,6 +51,25 @@ struct ScriptSheet {
 
 // Reads a script. Views point into `script`.
 ScriptSheet read_script_sheet(std::string_view script);
+
+// A row's part in a frame: inside one (the frame's left side on column A,
+// its right side on E), and whether the frame's top or bottom edge runs
+// along it.
+struct RowFrame {
+  bool inside = false;
+  bool top = false;
+  bool bottom = false;
+};
+
+// The frames round each own line's whole speech, a row each: the voice row
+// and its continuation rows, then the rows of the speech's further lines,
+// `speech_lines[k]` for the k-th voice row (none past its end): each the
+// next direction row with its continuation rows, empty rows before it
+// passed over (the page layout puts them in). Rows of the speech on one page
+// make one frame, the empty rows among them inside it; a frame ends at the
+// page's end and begins again on the next page with the speech's next row.
+// A speech whose rows do not follow as told keeps the rows that do.
+std::vector<RowFrame> speech_frames(const ScriptSheet& sheet, std::span<const std::uint32_t> speech_lines);
 
 // The page of a row (0-based).
 int page_of_row(std::size_t row);

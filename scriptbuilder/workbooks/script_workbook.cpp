@@ -14,42 +14,53 @@ namespace lumeno::scriptbuilder {
 namespace {
 
 // The page. Widths are in the format's character units: the width of a
-// digit of the workbook's font, MS Gothic 10.5 point, 7 pixels at 96 dpi;
-// a column of width w is 7w + 5 pixels wide. Column C holds 68 half-width
-// characters, the longest row the layout writes.
+// digit of the workbook's font, MS Gothic 10.5 point, 7 pixels at 96 dpi
+// (half an em); a column of width w is 7w + 5 pixels wide, the format
+// storing w + 5/7. Column C holds 68 half-width characters, the longest
+// row the layout writes.
 constexpr const char* kFont = "MS Gothic";
 constexpr double kFontSize = 10.5;
-constexpr double kDigitPixels = 7;
+constexpr double kDigitEm = 0.5;
 constexpr double kColumnWidths[] = {14, 9, 68, 5, 11};  // A to E
 constexpr int kColumns = 5;
-constexpr int kPrintScale = 88;  // percent
+constexpr int kRecordedColumn = 3;  // D, 収録: ticked when the line is recorded
 constexpr std::uint8_t kPaperA4 = 9;
 constexpr double kPageWidth = 8.27;  // inches (210 mm)
+constexpr double kSideMargin = 0.3;  // left and right; the columns are centred between them
+// A program without MS Gothic counts the widths in the digits of the font
+// it takes instead, and the columns grow with them while the Japanese text
+// does not: Noto Sans CJK and DejaVu Sans, what LibreOffice takes on Linux,
+// have digits of 0.636 em. The scale makes room for digits up to this wide.
+constexpr double kWidestDigitEm = 0.64;
 // Rows keep the format's default height (15 points, or what a program
 // makes of the font: about 13.5 in Excel), which costs no data a row. The
-// 676 points between the margins hold 45 rows of up to 17 points at 88 %;
-// the manual breaks make the pages.
+// 676 points between the margins hold 45 rows of up to 20 points at the
+// scale; the manual breaks make the pages.
 constexpr double kTopMargin = 1.2;
 constexpr double kBottomMargin = 1.1;
-constexpr double kRightMargin = 0.5;
-// Room left between column E and the right margin, for programs whose
-// rounding of the widths differs a little.
-constexpr double kSlack = 0.2;
 constexpr double kHeaderMargin = 0.5;
 constexpr double kFooterMargin = 0.5;
 constexpr std::size_t kCancelCheckRows = 4096;
 
-double column_points(double width) { return (width * kDigitPixels + 5) * 0.75; }
-
-double sheet_points() {
-  double total = 0;
-  for (double w : kColumnWidths) total += column_points(w);
-  return total * kPrintScale / 100.0;
+// A column at 100 %, in points, when a digit is `digit_em` of the font.
+constexpr double column_points(double width, double digit_em = kDigitEm) {
+  return (width + 5.0 / 7) * digit_em * kFontSize;
 }
 
-// The left margin that puts column E's right edge just short of the right
-// margin (the header's right-hand labels stand over D and E).
-double left_margin() { return kPageWidth - kRightMargin - kSlack - sheet_points() / 72.0; }
+constexpr double sheet_points(double digit_em) {
+  double total = 0;
+  for (double w : kColumnWidths) total += column_points(w, digit_em);
+  return total;
+}
+
+constexpr double kPrintablePoints = (kPageWidth - 2 * kSideMargin) * 72;
+// The largest whole percentage at which the widest digits still fit.
+constexpr int kPrintScale = static_cast<int>(100 * kPrintablePoints / sheet_points(kWidestDigitEm));
+constexpr double scaled(double points) { return points * kPrintScale / 100; }
+// With MS Gothic, what is left between the margins (in points at print).
+constexpr double kSparePoints = kPrintablePoints - scaled(sheet_points(kDigitEm));
+static_assert(kSparePoints >= kPageWidth * 72 / 10, "the page keeps a tenth of its width spare");
+static_assert(scaled(sheet_points(kWidestDigitEm)) <= kPrintablePoints);
 
 struct WorkbookCloser {
   void operator()(lxw_workbook* wb) const {
@@ -138,6 +149,7 @@ class Writer {
   // frame_[edge][side]: edge 0 none, 1 top, 2 bottom, 3 both; side 0 the
   // left column, 1 a middle one, 2 the right column.
   lxw_format* frame_[4][3] = {};
+  lxw_format* box_ = nullptr;  // 収録 on a voice row: all four sides
   lxw_format* heading_ = nullptr;
   lxw_format* link_ = nullptr;
   lxw_format* total_ = nullptr;
@@ -158,8 +170,9 @@ std::string Writer::character_text(const ScriptSheet& sheet) const {
 
 bool Writer::make_formats() {
   // The workbook's own font (its first format, the "Normal" style) sets the
-  // unit of the column widths: MS Gothic, so that they mean the same in
-  // every program that substitutes a fixed-pitch font for it.
+  // unit of the column widths: MS Gothic, the scripts' font, so that the
+  // widths mean the same in every program that puts a fixed-pitch font in
+  // its place, and grow with the text's font in any other (see the scale).
   auto font = [&](lxw_format* f) {
     format_set_font_name(f, kFont);
     format_set_font_size(f, kFontSize);
@@ -180,6 +193,8 @@ bool Writer::make_formats() {
       frame_[edge][side] = f;
     }
   }
+  box_ = font(workbook_add_format(wb_.get()));
+  format_set_border(box_, LXW_BORDER_THIN);
   heading_ = font(workbook_add_format(wb_.get()));
   format_set_bold(heading_);
   format_set_bottom(heading_, LXW_BORDER_THIN);
@@ -205,7 +220,8 @@ bool Writer::set_up_script_page(lxw_worksheet* ws, const std::string& name, cons
   worksheet_set_paper(ws, kPaperA4);
   worksheet_set_portrait(ws);
   worksheet_set_print_scale(ws, kPrintScale);
-  worksheet_set_margins(ws, left_margin(), kRightMargin, kTopMargin, kBottomMargin);
+  worksheet_set_margins(ws, kSideMargin, kSideMargin, kTopMargin, kBottomMargin);
+  worksheet_center_horizontally(ws);
   // The print area, A to E of every row; but not on a sheet whose name the
   // library would write unquoted where it reads as a cell reference (the
   // sheet then prints its cells, the same rows).
@@ -241,7 +257,8 @@ bool Writer::set_up_script_page(lxw_worksheet* ws, const std::string& name, cons
     for (int k = static_cast<int>(std::max(0.0, points / width + 0.5)); k > 0; --k) out += space;
     return out;
   };
-  const double slack = kSlack * 72 * 100 / kPrintScale;
+  // From column E's right edge to the right margin (centred: half the spare).
+  const double slack = kSparePoints / 2 * 100 / kPrintScale;
   const std::string labels = u("収録") + spaces((d + e) / 2 - 2 * kFontSize, " ", kFontSize / 2) + u("備考") +
                              spaces(e / 2 - kFontSize + slack, u("　"), kFontSize);
   std::string file_text = header_text(decoder_.utf8(file));
@@ -280,7 +297,7 @@ WorkbookStatus Writer::write_script(const WorkbookScript& script, Summary& summa
   const std::string base = decoder_.utf8(base_name_part(script.relative_name));
   const std::size_t total = sheet.rows.size();
   const std::vector<std::size_t> starts = sheet_starts(total, sheet_rows_);
-  bool in_block = false;
+  const std::vector<RowFrame> frames = sheet.framed ? speech_frames(sheet, script.speech_lines) : std::vector<RowFrame>();
   for (std::size_t part = 0; part < starts.size(); ++part) {
     const std::size_t from = starts[part];
     const std::size_t count = (part + 1 < starts.size() ? starts[part + 1] : total) - from;
@@ -295,29 +312,30 @@ WorkbookStatus Writer::write_script(const WorkbookScript& script, Summary& summa
       const std::size_t r = from + k;
       const SheetRow& row = sheet.rows[r];
       const auto at = static_cast<lxw_row_t>(k);
-      // A frame goes round each block of own dialogue: the voice row and
-      // the continuation rows after it.
-      if (row.own()) {
-        in_block = sheet.framed;
-      } else if (!row.continuation()) {
-        in_block = false;
-      }
-      if (!in_block) {
-        const std::string_view cells[] = {row.voice, row.speaker, row.text};
+      const RowFrame frame = frames.empty() ? RowFrame{} : frames[r];
+      const std::string_view cells[] = {row.voice, row.speaker, row.text, {}, {}};
+      if (!frame.inside && !row.own()) {
         for (int c = 0; c < 3; ++c) {
           if (cells[c].empty()) continue;
           if (!ok(worksheet_write_string(ws, at, static_cast<lxw_col_t>(c), cell(cells[c]), nullptr))) return WorkbookStatus::failed;
         }
         continue;
       }
-      const bool top = row.own();
-      const bool bottom = r + 1 >= total || !sheet.rows[r + 1].continuation();
-      const int edge = (top ? 1 : 0) | (bottom ? 2 : 0);
-      const std::string_view cells[] = {row.voice, row.speaker, row.text, {}, {}};
+      // A row in a frame, or a voice row with its box for 収録.
+      const int edge = (frame.top ? 1 : 0) | (frame.bottom ? 2 : 0);
       for (int c = 0; c < kColumns; ++c) {
-        lxw_format* f = frame_[edge][c == 0 ? 0 : c == kColumns - 1 ? 2 : 1];
-        const lxw_error e = cells[c].empty() ? worksheet_write_blank(ws, at, static_cast<lxw_col_t>(c), f)
-                                             : worksheet_write_string(ws, at, static_cast<lxw_col_t>(c), cell(cells[c]), f);
+        lxw_format* f = nullptr;
+        if (c == kRecordedColumn && row.own()) {
+          f = box_;
+        } else if (frame.inside) {
+          f = frame_[edge][c == 0 ? 0 : c == kColumns - 1 ? 2 : 1];
+        }
+        lxw_error e = LXW_NO_ERROR;
+        if (!cells[c].empty()) {
+          e = worksheet_write_string(ws, at, static_cast<lxw_col_t>(c), cell(cells[c]), f);
+        } else if (f) {
+          e = worksheet_write_blank(ws, at, static_cast<lxw_col_t>(c), f);
+        }
         if (!ok(e)) return WorkbookStatus::failed;
       }
     }

@@ -6,15 +6,23 @@
 // page count; then their sums.
 //
 // A script sheet: column A the voice name, B the speaker, C the text, D
-// "収録" and E "備考" left empty for the session. The script's header lines
-// become the printed header (character and voice prefix, file, the labels of
-// D and E); the footer is "<page> / <pages>". A4 portrait at a fixed scale,
-// one page wide, a manual page break wherever the script's layout begins a
-// page (after row 44, then every 45 rows), and margins that hold 45 rows a
-// page. With the header's framing flag, every block
-// of own dialogue (the voice row and its continuation rows) is boxed across
-// A to E. The font is MS Gothic, fixed pitch, so that the 52- and 68-byte
-// wraps stand as laid out.
+// "収録" and E "備考" left empty for the session; on every voice row D is a
+// box to tick by pen. The script's header lines become the printed header
+// (character and voice prefix, file, the labels of D and E); the footer is
+// "<page> / <pages>". A4 portrait at a fixed scale, one page wide, a manual
+// page break wherever the script's layout begins a page (after row 44, then
+// every 45 rows), and margins that hold 45 rows a page. With the header's
+// framing flag, each own line's whole speech is boxed across A to E: its
+// voice row and continuation rows and the rows of the further lines of its
+// speech (speech_frames in script_sheet.h), a box a page.
+//
+// The font is MS Gothic, fixed pitch, so that the 52- and 68-byte wraps
+// stand as laid out; it is the workbook's own default font (its Normal
+// style), in whose digits the column widths are counted. A program on a
+// machine without it counts them in the digits of the font it takes
+// instead, and the columns grow with them: the scale leaves room for digits
+// a quarter wider than MS Gothic's, which with MS Gothic itself keeps more
+// than a tenth of the page's width spare.
 //
 // A script of more pages than a sheet's page breaks can make (1024) goes
 // on over further sheets, "<name>(続2)", ..., each beginning on a page
@@ -22,6 +30,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
@@ -35,6 +44,10 @@ namespace lumeno::scriptbuilder {
 struct WorkbookScript {
   std::string relative_name;  // CP932, "\" separators
   std::string script;         // the script file's bytes: header and body
+  // For each voice row of the script, in order: the further lines of its
+  // speech that follow it (ScriptCopies in run_context.h). Missing ones
+  // count as none.
+  std::vector<std::uint32_t> speech_lines;
 };
 
 inline constexpr std::string_view kContentsSheet = "目次";

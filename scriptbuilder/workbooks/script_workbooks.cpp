@@ -39,7 +39,8 @@ ScriptWorkbooks::~ScriptWorkbooks() {
   join();
 }
 
-void ScriptWorkbooks::add(std::string_view workbook, std::string_view relative_name, std::string_view script) {
+void ScriptWorkbooks::add(std::string_view workbook, std::string_view relative_name, std::string_view script,
+                          std::span<const std::uint32_t> speech_lines) {
   if (started_) return;
   std::string key(workbook);
   auto [it, added] = index_.try_emplace(key, books_.size());
@@ -50,7 +51,8 @@ void ScriptWorkbooks::add(std::string_view workbook, std::string_view relative_n
     books_.push_back(std::move(book));
   }
   Book& book = *books_[it->second];
-  book.scripts.push_back(WorkbookScript{std::string(relative_name), std::string(script)});
+  book.scripts.push_back(WorkbookScript{std::string(relative_name), std::string(script),
+                                        std::vector<std::uint32_t>(speech_lines.begin(), speech_lines.end())});
   book.bytes += script.size();
 }
 

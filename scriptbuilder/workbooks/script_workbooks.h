@@ -29,6 +29,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -59,14 +60,16 @@ class ScriptWorkbooks final : public ScriptCopies {
   ScriptWorkbooks& operator=(const ScriptWorkbooks&) = delete;
 
   // A copy of one finished script, for the workbook of that name (CP932,
-  // below the tool folder); the scripts of a workbook are kept in the order
+  // below the tool folder), with the further lines of each own line's
+  // speech (WorkbookScript); the scripts of a workbook are kept in the order
   // given. Only before `start`.
-  void add(std::string_view workbook, std::string_view relative_name, std::string_view script);
+  void add(std::string_view workbook, std::string_view relative_name, std::string_view script,
+           std::span<const std::uint32_t> speech_lines);
   // The same for the script of a character (the workbook named by
   // workbook_file_name).
   void add_script(std::string_view voice_prefix, std::string_view display_name, std::string_view relative_name,
-                  std::string_view script) override {
-    add(workbook_file_name(voice_prefix, display_name), relative_name, script);
+                  std::string_view script, std::span<const std::uint32_t> speech_lines) override {
+    add(workbook_file_name(voice_prefix, display_name), relative_name, script, speech_lines);
   }
 
   // The session's marks of each voice, shown in the 収録 and 備考 columns
