@@ -242,6 +242,17 @@ TEST(TakeBookMarks, TypedMarksJoinTheBookOnce) {
   // The same marks again (the character's script and the all-character one)
   // add nothing.
   EXPECT_EQ(carry_script_marks(book, marks), 0u);
+
+  // What a row showed and was left as it was is nothing typed, though the
+  // book has changed since; what was written after the shown notes is added.
+  const std::vector<ScriptMark> shown = {
+      {"E1", text("NG"), text8(u8"少し早口"), text("NG"), text8(u8"少し早口")},
+      {"E2", text("NG"), text8(u8"台本の収録欄: OK\n次は明るく"), text("NG"), text8(u8"台本の収録欄: OK")},
+  };
+  EXPECT_EQ(carry_script_marks(book, shown), 1u);
+  EXPECT_EQ(book.rows[0].own[takes::kStatus], text("OK"));
+  EXPECT_EQ(book.rows[0].own[takes::kNotes], text8(u8"少し早口"));
+  EXPECT_EQ(book.rows[1].own[takes::kNotes], text8(u8"台本の収録欄: OK\n次は明るく"));
 }
 
 TEST(TakeBookSheets, SummarySheetsPerCharacterAndRetired) {

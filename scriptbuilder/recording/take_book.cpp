@@ -449,7 +449,8 @@ std::size_t carry_script_marks(TakeBook& book, std::span<const ScriptMark> marks
     }
     TakeRow& row = book.rows[it->second];
     const std::string typed(trimmed(cell_text(mark.status)));
-    if (!typed.empty() && status_key(mark.status) != status_key(row.own[kStatus])) {
+    if (!typed.empty() && status_key(mark.status) != status_key(mark.shown_status) &&
+        status_key(mark.status) != status_key(row.own[kStatus])) {
       if (status_of(row.own[kStatus]) == Status::open) {
         row.own[kStatus] = CellValue::of_text(typed);
         ++carried;
@@ -457,8 +458,12 @@ std::size_t carry_script_marks(TakeBook& book, std::span<const ScriptMark> marks
         ++carried;
       }
     }
-    const std::string note(trimmed(cell_text(mark.notes)));
-    if (!note.empty() && add_note(row, note)) ++carried;
+    const std::string typed_notes = cell_text(mark.notes);
+    std::string_view note = trimmed(typed_notes);
+    const std::string shown(trimmed(cell_text(mark.shown_notes)));
+    if (note == shown) continue;
+    if (!shown.empty() && note.starts_with(shown)) note = trimmed(note.substr(shown.size()));
+    if (!note.empty() && add_note(row, std::string(note))) ++carried;
   }
   return carried;
 }

@@ -192,11 +192,17 @@ struct ScriptMark {
   std::string voice;
   CellValue status;
   CellValue notes;
+  // What the row showed when Vocar made it (the take book's marks then):
+  // a value the director left as shown was not typed there.
+  CellValue shown_status;
+  CellValue shown_notes;
 };
-// Carries the marks into the book (before the merge): where a mark differs
-// from what the book says, an empty status takes the typed one, a different
-// one stays and the typed one is added to 備考, and a typed note the notes
-// lack is added to them. Returns how many values were carried.
+// Carries the marks typed into the scripts into the book (before the
+// merge). A status typed over what the row showed: an empty status in the
+// book takes it; a different one stays, and the typed one is added to 備考.
+// A note typed over what the row showed (what was added to it, when the
+// director wrote after the shown notes) is added to 備考 when they lack it.
+// Returns how many values were carried.
 std::size_t carry_script_marks(TakeBook& book, std::span<const ScriptMark> marks);
 
 // The sheets of the merged book, for write_table_workbook: 集計, one a

@@ -117,6 +117,8 @@ Result<std::vector<ScriptMark>> read_script_marks(FileSystem& files, const fs::p
             if (cell.column == 0 && cell.kind == xlsx::CellKind::text) mark.voice = cell.text;
             if (cell.column == 3) mark.status = value_of(cell);
             if (cell.column == 4) mark.notes = value_of(cell);
+            if (cell.column == kShownStatusColumn) mark.shown_status = value_of(cell);
+            if (cell.column == kShownStatusColumn + 1u) mark.shown_notes = value_of(cell);
           }
           if (!mark.voice.empty() && (!mark.status.empty() || !mark.notes.empty())) marks.push_back(std::move(mark));
         }

@@ -106,8 +106,8 @@ std::string_view last_code_points(std::string_view s, std::size_t count) {
 class Writer {
  public:
   Writer(const WorkbookTarget& target, std::span<const WorkbookScript> scripts, const Cp932Decoder& decoder,
-         const std::function<bool()>& cancelled, std::size_t sheet_rows)
-      : target_(target), scripts_(scripts), decoder_(decoder), cancelled_(cancelled), sheet_rows_(sheet_rows) {}
+         const std::function<bool()>& cancelled, std::size_t sheet_rows, const SessionMarks* marks)
+      : target_(target), scripts_(scripts), decoder_(decoder), cancelled_(cancelled), sheet_rows_(sheet_rows), marks_(marks) {}
 
   WorkbookStatus run();
 
@@ -142,6 +142,7 @@ class Writer {
   const Cp932Decoder& decoder_;
   const std::function<bool()>& cancelled_;
   std::size_t sheet_rows_;
+  const SessionMarks* marks_;
   WorkbookHandle wb_;
   SheetNames names_;
   bool failed_ = false;
@@ -216,6 +217,11 @@ bool Writer::set_up_script_page(lxw_worksheet* ws, const std::string& name, cons
                                 std::string_view file, int first_page, std::size_t rows) {
   for (int c = 0; c < kColumns; ++c) {
     if (!ok(worksheet_set_column(ws, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), kColumnWidths[c], nullptr))) return false;
+  }
+  if (marks_ != nullptr) {
+    lxw_row_col_options hidden{};
+    hidden.hidden = LXW_TRUE;
+    if (!ok(worksheet_set_column_opt(ws, kShownStatusColumn, kShownStatusColumn + 1, 11, nullptr, &hidden))) return false;
   }
   worksheet_set_paper(ws, kPaperA4);
   worksheet_set_portrait(ws);
@@ -321,8 +327,14 @@ WorkbookStatus Writer::write_script(const WorkbookScript& script, Summary& summa
         }
         continue;
       }
-      // A row in a frame, or a voice row with its box for 収録.
+      // A row in a frame, or a voice row with its box for 収録, and the
+      // session's marks of its voice.
       const int edge = (frame.top ? 1 : 0) | (frame.bottom ? 2 : 0);
+      const SessionMark* mark = nullptr;
+      if (marks_ != nullptr && row.own()) {
+        const auto it = marks_->find(std::string(row.voice));
+        if (it != marks_->end()) mark = &it->second;
+      }
       for (int c = 0; c < kColumns; ++c) {
         lxw_format* f = nullptr;
         if (c == kRecordedColumn && row.own()) {
@@ -331,12 +343,30 @@ WorkbookStatus Writer::write_script(const WorkbookScript& script, Summary& summa
           f = frame_[edge][c == 0 ? 0 : c == kColumns - 1 ? 2 : 1];
         }
         lxw_error e = LXW_NO_ERROR;
-        if (!cells[c].empty()) {
+        const std::string* marked = mark == nullptr ? nullptr : c == 3 ? &mark->status : c == 4 ? &mark->notes : nullptr;
+        if (marked != nullptr && !marked->empty()) {
+          cell_ = *marked;
+          escape_cell_text(cell_);
+          e = worksheet_write_string(ws, at, static_cast<lxw_col_t>(c), cell_.c_str(), f);
+        } else if (!cells[c].empty()) {
           e = worksheet_write_string(ws, at, static_cast<lxw_col_t>(c), cell(cells[c]), f);
         } else if (f) {
           e = worksheet_write_blank(ws, at, static_cast<lxw_col_t>(c), f);
         }
         if (!ok(e)) return WorkbookStatus::failed;
+      }
+      // What the row showed, in hidden columns beyond the print area, so that
+      // the next run tells what was typed here from what the book said.
+      if (mark != nullptr) {
+        for (int side = 0; side < 2; ++side) {
+          const std::string& shown = side == 0 ? mark->status : mark->notes;
+          if (shown.empty()) continue;
+          cell_ = shown;
+          escape_cell_text(cell_);
+          if (!ok(worksheet_write_string(ws, at, static_cast<lxw_col_t>(kShownStatusColumn + side), cell_.c_str(), nullptr))) {
+            return WorkbookStatus::failed;
+          }
+        }
       }
     }
   }
@@ -447,9 +477,9 @@ void escape_cell_text(std::string& s) {
 
 WorkbookStatus write_script_workbook(const WorkbookTarget& target, std::span<const WorkbookScript> scripts,
                                      const Cp932Decoder& decoder, const std::function<bool()>& cancelled,
-                                     std::size_t sheet_rows) {
+                                     std::size_t sheet_rows, const SessionMarks* marks) {
   if (scripts.empty()) return WorkbookStatus::failed;
-  Writer writer(target, scripts, decoder, cancelled, sheet_rows);
+  Writer writer(target, scripts, decoder, cancelled, sheet_rows, marks);
   return writer.run();
 }
 

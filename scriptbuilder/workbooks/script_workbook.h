@@ -37,6 +37,7 @@
 #include <string_view>
 #include <vector>
 
+#include "scriptbuilder/workbooks/session_marks.h"
 #include "shell/cp932_decoder.h"
 
 namespace lumeno::scriptbuilder {
@@ -78,9 +79,13 @@ enum class WorkbookStatus { written, failed, cancelled };
 // and then; on `cancelled` or `failed` whatever stands at `target.file` is
 // not a workbook to keep. `sheet_rows` is the most rows a sheet takes (tests
 // make it small).
+// With `marks`, a voice row shows its voice's mark: the status in 収録 (D),
+// the notes in 備考 (E), and the same again in the hidden columns G and H
+// (what the row showed, for telling what is typed in later).
+inline constexpr std::uint16_t kShownStatusColumn = 6;
 WorkbookStatus write_script_workbook(const WorkbookTarget& target, std::span<const WorkbookScript> scripts,
                                      const Cp932Decoder& decoder, const std::function<bool()>& cancelled,
-                                     std::size_t sheet_rows = kSheetRows);
+                                     std::size_t sheet_rows = kSheetRows, const SessionMarks* marks = nullptr);
 
 // Cell text as the format stores it: "_xHHHH_" in the text would be read as
 // an escaped character, so its "_" is escaped itself ("_x005F_").

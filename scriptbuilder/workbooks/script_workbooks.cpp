@@ -136,7 +136,7 @@ ScriptWorkbooks::State ScriptWorkbooks::make(Book& book, std::size_t number) {
   }
   const ScratchWorkbook made = make_scratch_workbook(
       fs_, folder, *folder_name, scratch_prefix_ + std::to_string(number) + ".xlsx",
-      [&](const WorkbookTarget& target) { return write_script_workbook(target, book.scripts, *decoder_, [this] { return stopping(); }); });
+      [&](const WorkbookTarget& target) { return write_script_workbook(target, book.scripts, *decoder_, [this] { return stopping(); }, kSheetRows, marks_); });
   if (made.status == WorkbookStatus::cancelled) return State::cancelled;
   if (made.left_behind) {
     fail(*made.left_behind, true);

@@ -198,6 +198,32 @@ def main():
     new = [r for s, r in rows.values() if r["本文"] == "「新しいセリフ。」"]
     check(len(new) == 1 and new[0]["今回の変更"] == "新規", f"new line: {new}")
 
+    # The script workbooks show the book's marks; the director then changes
+    # a status in the book alone, and the next run adds nothing of the
+    # scripts' (now outdated) marks to it.
+    swb = openpyxl.load_workbook(os.path.join(scripts, stella))
+    shown = {}
+    for sws in swb.worksheets[1:]:
+        for r in range(1, sws.max_row + 1):
+            voice = sws.cell(r, 1).value
+            if voice in rows and rows[voice][0] != "欠番":
+                shown[voice] = (sws.cell(r, 4).value, sws.cell(r, 5).value)
+                check(sws.column_dimensions["G"].hidden, "the shown marks' columns are not hidden")
+    for voice, (sheet, record) in rows.items():
+        if voice in shown:
+            check(shown[voice] == (record["状態"], record["備考"]), f"{voice}: the script shows {shown[voice]}")
+    changed = [v for v, (s, r) in rows.items() if s == "ステラ" and r["状態"] == "保留"][0]
+    wb = openpyxl.load_workbook(book)
+    ws = wb["ステラ"]
+    for r in range(2, ws.max_row + 1):
+        if ws.cell(r, 1).value == changed:
+            ws.cell(r, 5, "NG")
+    wb.save(book)
+    run(lumeno, home, scenario)
+    wb, rows = rows_by_voice(book)
+    check(rows[changed][1]["状態"] == "NG", f"{changed}: the book's own change lost: {rows[changed][1]}")
+    check("台本の収録欄" not in (rows[changed][1]["備考"] or ""), f"{changed}: the script's outdated mark carried")
+
     if failures:
         print("\n".join(failures))
         sys.exit(1)
