@@ -125,9 +125,17 @@ class WorkbookHandler : public PartHandler {
   explicit WorkbookHandler(Book& book) : book_(book) {}
 
   void start(std::string_view local, const XmlAttributes& a) override {
-    const std::string_view parent = stack_.empty() ? std::string_view() : stack_.back();
-    stack_.emplace_back(local);
-    if (stack_.size() == 1) {
+    read(local, a, stack_.empty() ? std::string_view() : stack_.back());
+    stack_.emplace_back(local);  // (after the parent's name is done with)
+  }
+  void end(std::string_view) override { stack_.pop_back(); }
+
+  std::vector<SheetEntry> sheets;
+  bool date1904 = false;
+
+ private:
+  void read(std::string_view local, const XmlAttributes& a, std::string_view parent) {
+    if (stack_.empty()) {
       if (local != "workbook") {
         failure = damaged("ブックの本体ではありません。");
         failure->kind = Kind::not_workbook;
@@ -152,12 +160,7 @@ class WorkbookHandler : public PartHandler {
       if (a.get("name").value_or("").substr(0, 6) != "_xlnm.") add_once(book_.not_kept, "名前の定義");
     }
   }
-  void end(std::string_view) override { stack_.pop_back(); }
 
-  std::vector<SheetEntry> sheets;
-  bool date1904 = false;
-
- private:
   Book& book_;
   std::vector<std::string> stack_;
 };
@@ -218,8 +221,7 @@ class StylesHandler : public PartHandler {
  public:
   void start(std::string_view local, const XmlAttributes& a) override {
     const std::string_view parent = stack_.empty() ? std::string_view() : stack_.back();
-    stack_.emplace_back(local);
-    if (stack_.size() == 1) {
+    if (stack_.empty()) {
       if (local != "styleSheet") failure = damaged("書式の一覧ではありません。");
     } else if (parent == "numFmts" && local == "numFmt") {
       const auto id = parse_index(a.get("numFmtId").value_or(""));
@@ -227,6 +229,7 @@ class StylesHandler : public PartHandler {
     } else if (parent == "cellXfs" && local == "xf") {
       formats_.push_back(parse_index(a.get("numFmtId").value_or("0")).value_or(0));
     }
+    stack_.emplace_back(local);  // (after the parent's name is done with)
   }
   void end(std::string_view) override { stack_.pop_back(); }
 
