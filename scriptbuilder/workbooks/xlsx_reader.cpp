@@ -464,7 +464,7 @@ class SheetHandler : public PartHandler {
         if (!has_value_ || blank) return;
         const auto index = parse_index(value_);
         if (!index || *index >= context_.strings.size()) {
-          return fail_cell(name, format("共有文字列の %s 番がありません（%zu 個）。", shown(value_).c_str(), context_.strings.size()));
+          return fail_cell(name, format("共有文字列の %s 番がありません（%llu 個）。", shown(value_).c_str(), static_cast<unsigned long long>(context_.strings.size())));
         }
         cell.text = context_.strings[*index];
         break;
