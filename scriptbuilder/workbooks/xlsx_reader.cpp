@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "scriptbuilder/workbooks/xlsx_package.h"
@@ -30,8 +31,8 @@ constexpr const char* kDrawings = "図・グラフ";
 constexpr const char* kComments = "コメント";
 constexpr const char* kHidden = "非表示の行・列";
 
-// The last segment of a relationship's type, which is all that tells the
-// transitional and strict forms' types apart from each other's.
+// The last segment of a relationship's type ("worksheet"), which the
+// transitional and the strict forms' types share.
 std::string_view type_name(std::string_view type) {
   const std::size_t cut = type.rfind('/');
   return cut == std::string_view::npos ? type : type.substr(cut + 1);
@@ -626,6 +627,8 @@ ReadResult read_xlsx(std::string_view bytes, const Limits& limits) {
   std::uint64_t value_bytes = 0;
   const SheetContext context{strings.strings, formats, workbook.date1904, limits, value_bytes};
   std::unordered_set<std::string> names;
+  std::unordered_map<std::string_view, const Relationship*> by_id;
+  for (const Relationship& r : relationships) by_id.emplace(r.id, &r);
   for (const SheetEntry& entry : workbook.sheets) {
     const auto fail = [&](std::string detail, std::string part = {}) {
       ReadFailure out = damaged(std::move(detail));
@@ -635,8 +638,9 @@ ReadResult read_xlsx(std::string_view bytes, const Limits& limits) {
     };
     if (entry.name.empty()) return fail("シートに名前がありません。");
     if (!names.insert(fold_ascii(entry.name)).second) return fail("同じ名前のシートが二つあります。");
-    const auto r = std::find_if(relationships.begin(), relationships.end(), [&](const Relationship& x) { return x.id == entry.id; });
-    if (entry.id.empty() || r == relationships.end() || r->external) return fail("シートの部品がブックの関係の一覧にありません。");
+    const auto found = by_id.find(entry.id);
+    const Relationship* r = found == by_id.end() ? nullptr : found->second;
+    if (entry.id.empty() || r == nullptr || r->external) return fail("シートの部品がブックの関係の一覧にありません。");
     const auto part = resolve_target(folder, r->target);
     if (!part || !package.has(*part)) return fail("シートの部品がありません。", part.value_or(r->target));
 
