@@ -2,7 +2,8 @@
 # Installs what the Windows programs need to be built and tested here, when
 # it is missing: the mingw-w64 cross compiler, Wine, Xvfb, ImageMagick (the
 # screenshots) and a Japanese font for Wine. Debian packages, as root. Then
-# builds libxlsxwriter for them (scripts/windows-xlsxwriter.sh).
+# builds libxlsxwriter for them (scripts/windows-xlsxwriter.sh), and minizip
+# and expat (scripts/windows-minizip-expat.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -26,4 +27,5 @@ if [ ${#need[@]} -gt 0 ]; then
   apt_install "for the Windows programs" "${need[@]}"
 fi
 
-exec "$root/scripts/windows-xlsxwriter.sh"
+"$root/scripts/windows-xlsxwriter.sh"
+exec "$root/scripts/windows-minizip-expat.sh"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "scriptbuilder/workbooks/xlsx_package.h"
@@ -30,8 +31,8 @@ constexpr const char* kDrawings = "図・グラフ";
 constexpr const char* kComments = "コメント";
 constexpr const char* kHidden = "非表示の行・列";
 
-// The last segment of a relationship's type, which is all that tells the
-// transitional and strict forms' types apart from each other's.
+// The last segment of a relationship's type ("worksheet"), which the
+// transitional and the strict forms' types share.
 std::string_view type_name(std::string_view type) {
   const std::size_t cut = type.rfind('/');
   return cut == std::string_view::npos ? type : type.substr(cut + 1);
@@ -125,9 +126,17 @@ class WorkbookHandler : public PartHandler {
   explicit WorkbookHandler(Book& book) : book_(book) {}
 
   void start(std::string_view local, const XmlAttributes& a) override {
-    const std::string_view parent = stack_.empty() ? std::string_view() : stack_.back();
-    stack_.emplace_back(local);
-    if (stack_.size() == 1) {
+    read(local, a, stack_.empty() ? std::string_view() : stack_.back());
+    stack_.emplace_back(local);  // (after the parent's name is done with)
+  }
+  void end(std::string_view) override { stack_.pop_back(); }
+
+  std::vector<SheetEntry> sheets;
+  bool date1904 = false;
+
+ private:
+  void read(std::string_view local, const XmlAttributes& a, std::string_view parent) {
+    if (stack_.empty()) {
       if (local != "workbook") {
         failure = damaged("ブックの本体ではありません。");
         failure->kind = Kind::not_workbook;
@@ -152,12 +161,7 @@ class WorkbookHandler : public PartHandler {
       if (a.get("name").value_or("").substr(0, 6) != "_xlnm.") add_once(book_.not_kept, "名前の定義");
     }
   }
-  void end(std::string_view) override { stack_.pop_back(); }
 
-  std::vector<SheetEntry> sheets;
-  bool date1904 = false;
-
- private:
   Book& book_;
   std::vector<std::string> stack_;
 };
@@ -218,8 +222,7 @@ class StylesHandler : public PartHandler {
  public:
   void start(std::string_view local, const XmlAttributes& a) override {
     const std::string_view parent = stack_.empty() ? std::string_view() : stack_.back();
-    stack_.emplace_back(local);
-    if (stack_.size() == 1) {
+    if (stack_.empty()) {
       if (local != "styleSheet") failure = damaged("書式の一覧ではありません。");
     } else if (parent == "numFmts" && local == "numFmt") {
       const auto id = parse_index(a.get("numFmtId").value_or(""));
@@ -227,6 +230,7 @@ class StylesHandler : public PartHandler {
     } else if (parent == "cellXfs" && local == "xf") {
       formats_.push_back(parse_index(a.get("numFmtId").value_or("0")).value_or(0));
     }
+    stack_.emplace_back(local);  // (after the parent's name is done with)
   }
   void end(std::string_view) override { stack_.pop_back(); }
 
@@ -461,7 +465,7 @@ class SheetHandler : public PartHandler {
         if (!has_value_ || blank) return;
         const auto index = parse_index(value_);
         if (!index || *index >= context_.strings.size()) {
-          return fail_cell(name, format("共有文字列の %s 番がありません（%zu 個）。", shown(value_).c_str(), context_.strings.size()));
+          return fail_cell(name, format("共有文字列の %s 番がありません（%llu 個）。", shown(value_).c_str(), static_cast<unsigned long long>(context_.strings.size())));
         }
         cell.text = context_.strings[*index];
         break;
@@ -623,6 +627,8 @@ ReadResult read_xlsx(std::string_view bytes, const Limits& limits) {
   std::uint64_t value_bytes = 0;
   const SheetContext context{strings.strings, formats, workbook.date1904, limits, value_bytes};
   std::unordered_set<std::string> names;
+  std::unordered_map<std::string_view, const Relationship*> by_id;
+  for (const Relationship& r : relationships) by_id.emplace(r.id, &r);
   for (const SheetEntry& entry : workbook.sheets) {
     const auto fail = [&](std::string detail, std::string part = {}) {
       ReadFailure out = damaged(std::move(detail));
@@ -632,8 +638,9 @@ ReadResult read_xlsx(std::string_view bytes, const Limits& limits) {
     };
     if (entry.name.empty()) return fail("シートに名前がありません。");
     if (!names.insert(fold_ascii(entry.name)).second) return fail("同じ名前のシートが二つあります。");
-    const auto r = std::find_if(relationships.begin(), relationships.end(), [&](const Relationship& x) { return x.id == entry.id; });
-    if (entry.id.empty() || r == relationships.end() || r->external) return fail("シートの部品がブックの関係の一覧にありません。");
+    const auto found = by_id.find(entry.id);
+    const Relationship* r = found == by_id.end() ? nullptr : found->second;
+    if (entry.id.empty() || r == nullptr || r->external) return fail("シートの部品がブックの関係の一覧にありません。");
     const auto part = resolve_target(folder, r->target);
     if (!part || !package.has(*part)) return fail("シートの部品がありません。", part.value_or(r->target));
 
