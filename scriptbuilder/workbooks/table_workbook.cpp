@@ -96,7 +96,9 @@ class Writer {
       const TableColumn& column = sheet.columns[c];
       const auto col = static_cast<lxw_col_t>(c);
       if (!ok(worksheet_set_column(ws, col, col, column.width, column.wrap ? wrap_ : nullptr))) return WorkbookStatus::failed;
-      if (!ok(worksheet_write_string(ws, 0, col, column.header.c_str(), header_))) return WorkbookStatus::failed;
+      escaped_ = column.header;
+      escape_cell_text(escaped_);
+      if (!ok(worksheet_write_string(ws, 0, col, escaped_.c_str(), header_))) return WorkbookStatus::failed;
     }
     if (columns > 0) {
       worksheet_freeze_panes(ws, 1, 0);
@@ -129,7 +131,15 @@ class Writer {
         switch (value->kind) {
           case CellValue::Kind::text:
           case CellValue::Kind::error:
-            e = worksheet_write_string(ws, row, col, value->text.c_str(), text_format);
+            // Text that reads as an escape ("_x0041_") is escaped itself, so
+            // that it reads back as written.
+            if (value->text.find("_x") != std::string::npos) {
+              escaped_ = value->text;
+              escape_cell_text(escaped_);
+              e = worksheet_write_string(ws, row, col, escaped_.c_str(), text_format);
+            } else {
+              e = worksheet_write_string(ws, row, col, value->text.c_str(), text_format);
+            }
             break;
           case CellValue::Kind::number:
             e = worksheet_write_number(ws, row, col, value->number, number);
@@ -193,6 +203,7 @@ class Writer {
   const std::function<bool()>& cancelled_;
   WorkbookHandle wb_;
   bool failed_ = false;
+  std::string escaped_;
   lxw_format* header_ = nullptr;
   lxw_format* plain_ = nullptr;
   lxw_format* wrap_ = nullptr;
