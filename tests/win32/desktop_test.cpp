@@ -922,6 +922,48 @@ void check_vocar_ledger(const Tool& tool, const std::wstring& work, const std::w
   DeleteFileW((home + L"\\" + tool.settings_file).c_str());
 }
 
+// Vocar with the take book: its check box ticks the ledger's and greys it
+// (the ledger's own state comes back when it is unticked, and is what OK
+// stores), a run writes the book beside the program and counts the voices
+// in the completion message, and the next run keeps the earlier book as the
+// backup.
+void check_vocar_take_book(const Tool& tool, const std::wstring& work, const std::wstring& home, const std::wstring& shots) {
+  write_file(home + L"\\キャラ定義.txt", "ERI,エリ\r\n");
+  make_folder(work + L"\\収録");
+  write_file(work + L"\\収録\\01.txt", "エリ「おはよう」\r\nエリ「長い話だけど\r\n聞いて」\r\n");
+  App app(tool, home);
+  if (!report.check(app.start({L"収録"}, work), "vocar: starts for the take book")) return;
+  HWND dialog = open_options(app, tool);
+  if (!dialog) return;
+  report.equal(text_of(GetDlgItem(dialog, IDC_V_TRACK_TAKES)), L"収録台帳（収録台帳.xlsx）で収録状況を管理する",
+               "vocar: the take book's check box label");
+  HWND ledger = GetDlgItem(dialog, IDC_V_KEEP_VOICE_NUMBERS);
+  report.check(!checked(dialog, IDC_V_TRACK_TAKES) && IsWindowEnabled(ledger), "vocar: the take book is off, the ledger's box free");
+  click(dialog, IDC_V_TRACK_TAKES);
+  report.check(checked(dialog, IDC_V_KEEP_VOICE_NUMBERS) && !IsWindowEnabled(ledger),
+               "vocar: with the take book the ledger's box is ticked and greyed");
+  click(dialog, IDC_V_TRACK_TAKES);
+  report.check(!checked(dialog, IDC_V_KEEP_VOICE_NUMBERS) && IsWindowEnabled(ledger),
+               "vocar: without it the ledger's box is as it was");
+  click(dialog, IDC_V_TRACK_TAKES);
+  report.check(screenshot({app.main(), dialog}, shots + L"\\" + tool.program + L"-options-take-book.bmp"),
+               "vocar: screenshot of the options with the take book ticked");
+  press(dialog, IDOK);
+  report.check(app.gone(dialog) && settings_int(app.settings(), 17) == 1 && settings_int(app.settings(), 16) == 0,
+               "vocar: OK stores track_takes 1 in slot 17 and the ledger's own 0 in slot 16");
+
+  std::wstring text = convert_all(app, tool);
+  report.equal(text,
+               L"台本化処理が完了しました。\nボイス番号台帳: 新規 2 / 変更 0 / 移動 0 / 欠番 0\n収録済 0 / 2（0.0%）　要再収録 0　未収録 2",
+               "vocar: the completion counts the voices of the take book");
+  const auto book = read_file(home + L"\\収録台帳.xlsx");
+  report.check(book && book->rfind("PK\x03\x04", 0) == 0, "vocar: the take book beside the program");
+  text = convert_all(app, tool);
+  report.check(read_file(home + L"\\収録台帳.bak.xlsx") == book, "vocar: the next run keeps the earlier book as the backup");
+  report.check(app.close(), "vocar: closes after the take book runs");
+  DeleteFileW((home + L"\\" + tool.settings_file).c_str());
+}
+
 // The whole text of another process's control, however long.
 std::wstring long_text_of(HWND window) {
   const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
@@ -1198,6 +1240,7 @@ int run(const Tool& tool, const std::wstring& program, const std::wstring& work,
   if (std::wstring(tool.key) == L"vocar") {
     check_vocar_runs(tool, work, home, shots);
     check_vocar_ledger(tool, work, home, shots);
+    check_vocar_take_book(tool, work, home, shots);
     check_vocar_checks(tool, work, home, shots);
   }
   if (std::wstring(tool.key) == L"pruna") check_pruna_runs(tool, work, home, shots);
