@@ -35,9 +35,11 @@ class FileSystem {
   // Reads the whole file into `out`; `cannot_open` when there is no file
   // that opens for reading (a folder included).
   virtual ReadStatus read(const std::filesystem::path& path, std::string& out) = 0;
-  // Replaces the file with `bytes`: written to a temporary file in the same
+  // Replaces the file with `bytes`: written to a scratch file in the same
   // folder, then renamed over it, so the old file or the new one stands,
-  // never half of one.
+  // never half of one. The scratch file is one this writer made ("~" and a
+  // few random characters, no longer than the file's own name, so that it
+  // fits wherever that fits) and is gone again whatever the outcome.
   virtual bool write(const std::filesystem::path& path, std::string_view bytes) = 0;
   // Appends `bytes` (creating the file). On a failed or short write the file
   // is cut back to its earlier length.

@@ -238,7 +238,7 @@ TEST_F(VocarWorkbooksTest, AWorkbookThatCannotBeWrittenStopsTheRun) {
   EXPECT_NE(r.err.find(u8(u8"処理を中断しました。")), std::string::npos) << r.err;
   // Nothing half-written in its place, and no scratch file left.
   EXPECT_FALSE(fs::exists(scripts() / u8path(u8"[ERI]エリ.xlsx")));
-  for (const auto& [name, bytes] : files_below(home())) EXPECT_FALSE(name.ends_with(".lumeno-part")) << name;
+  EXPECT_EQ(scratch_files_below(home()), std::vector<std::string>{});
   EXPECT_TRUE(fs::is_empty(scratch));
 
   // No temporary folder to make the workbooks in: the same, and the rest
