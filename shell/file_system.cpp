@@ -190,4 +190,11 @@ bool RealFileSystem::same_entry(const fs::path& a, const fs::path& b) {
   return !ec && same;
 }
 
+std::optional<std::uint64_t> RealFileSystem::free_space(const fs::path& path) {
+  std::error_code ec;
+  const fs::space_info space = fs::space(path, ec);
+  if (ec || space.available == static_cast<std::uintmax_t>(-1)) return std::nullopt;
+  return static_cast<std::uint64_t>(space.available);
+}
+
 }  // namespace lumeno

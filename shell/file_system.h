@@ -52,6 +52,9 @@ class FileSystem {
   virtual bool remove_directory(const std::filesystem::path& path) = 0;
   // True when both paths name the same file or folder.
   virtual bool same_entry(const std::filesystem::path& a, const std::filesystem::path& b) = 0;
+  // The room free to this process on the volume that holds `path`, in
+  // bytes; nullopt when it cannot be told.
+  virtual std::optional<std::uint64_t> free_space(const std::filesystem::path& path) = 0;
 };
 
 class RealFileSystem : public FileSystem {
@@ -67,6 +70,7 @@ class RealFileSystem : public FileSystem {
   bool remove_file(const std::filesystem::path& path) override;
   bool remove_directory(const std::filesystem::path& path) override;
   bool same_entry(const std::filesystem::path& a, const std::filesystem::path& b) override;
+  std::optional<std::uint64_t> free_space(const std::filesystem::path& path) override;
 };
 
 }  // namespace lumeno
