@@ -44,9 +44,13 @@ std::uint64_t scratch_room(std::uint64_t text_bytes) { return text_bytes * kScra
 std::string scratch_room_message(const std::filesystem::path& workbook, const std::filesystem::path& folder, std::uint64_t needed,
                                  std::uint64_t free) {
   const std::string variable(library_files::scratch_folder_variable());
+  // The folder as users write it: without the separator that Windows's
+  // temporary folder ends with (a drive's root keeps its own).
+  const std::filesystem::path shown =
+      !folder.has_filename() && folder.has_relative_path() ? folder.parent_path() : folder;
   return format("%s ファイルを作成できませんでした。一時フォルダ %s の空き容量が足りません（必要 約 %llu MB、空き %llu MB）。"
                 "一時フォルダは環境変数 %s で空きのある場所に移せます。",
-                names::display_name(workbook).c_str(), names::display_name(folder).c_str(),
+                names::display_name(workbook).c_str(), names::display_name(shown).c_str(),
                 static_cast<unsigned long long>((needed + kMegabyte - 1) / kMegabyte), static_cast<unsigned long long>(free / kMegabyte),
                 variable.c_str());
 }
