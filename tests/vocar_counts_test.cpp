@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <regex>
 
 #include "scriptbuilder/lists/dialogue_counts.h"
@@ -46,6 +47,43 @@ TEST(SpokenText, CountsCharactersLeavingOutCommandsCommentsBlanksAndTheEnclosing
   // A second byte that reads as a backslash or a slash is half of its
   // character ("ソ" is 83 5C, "表" is 95 5C).
   EXPECT_EQ(spoken("エリ「ソ表/」"), 3u);
+}
+
+// The characters spoken as the scenario check reads them, one at a time:
+// what the scan's own loop must agree with.
+std::size_t spoken_one_by_one(std::string_view line, std::size_t from, std::string_view close) {
+  std::size_t count = 0;
+  std::string_view last;
+  for_each_spoken_character(line, from, [&](std::size_t pos, std::size_t length) {
+    ++count;
+    last = line.substr(pos, length);
+  });
+  return count > 0 && !close.empty() && last == close ? count - 1 : count;
+}
+
+TEST(SpokenText, TheScanAgreesWithTheReadingOneCharacterAtATime) {
+  // Runs of double-byte characters broken by everything that ends one: the
+  // full-width space (81 40) and its neighbours (81 41 、), blanks, commands
+  // and comments, second bytes that read as a backslash or a slash ("ソ",
+  // "表"), single-byte and half-width characters, brackets, and a lead byte
+  // that ends the line.
+  const std::vector<std::string> pieces = {"あいう", "漢字", "　", "、", "。", " ", "\t", "\\wait(10)", "\\[chara a]",
+                                           "\\", "//", "/*", "*/", "/", "A", "ｱ", "ソ", "表", "」", "「", "\xA3",
+                                           "\x81", "\x82", "\x81\x40\x81\x40"};
+  const std::string_view closes[] = {"」", "\xA3", ""};
+  std::mt19937 random(24);
+  for (int k = 0; k < 20000; ++k) {
+    std::string line;
+    for (std::size_t parts = random() % 12; parts > 0; --parts) line += pieces[random() % pieces.size()];
+    // From every character boundary, as after names and marks of any length.
+    for (std::size_t from = 0; from <= line.size(); from += sjis_char_length(line, from)) {
+      for (std::string_view close : closes) {
+        ASSERT_EQ(spoken_characters_closed_by(line, from, close), spoken_one_by_one(line, from, close))
+            << utf8(line) << " from " << from << " closed by " << utf8(close);
+      }
+      if (from == line.size()) break;
+    }
+  }
 }
 
 TEST(SpokenText, FindsTheMarkThatFollowsTheName) {

@@ -88,6 +88,7 @@ StaffListScan::StaffListScan(const CharacterTable& table, const DialogueMatcher&
   if (marks_) {
     counts_.resize(table.characters.size());
     file_dialogue_counts_.resize(table.characters.size());
+    for (const std::string& mark : *marks_) mark_closes_.emplace_back(mark, closing_bracket(last_character(mark)));
   }
 }
 
@@ -96,8 +97,19 @@ void StaffListScan::count_line(int c, std::string_view line, std::size_t name_le
   DialogueCounts& counts = file_dialogue_counts_[k];
   if (counts == DialogueCounts{}) counted_.push_back(static_cast<std::uint32_t>(k));
   (voiced ? counts.voiced : counts.unvoiced) += 1;
-  const std::string_view mark = mark_at(line, name_length, *marks_);
-  counts.characters += static_cast<std::int64_t>(spoken_characters(line, name_length + mark.size(), mark));
+  // The first mark that follows the name (mark_at), and its bracket.
+  const std::string_view after_name = line.substr(name_length);
+  std::size_t mark_end = name_length;
+  std::string_view close;
+  for (const auto& [mark, mark_close] : mark_closes_) {
+    // A mark is a character or two: compared in place.
+    if (mark.size() <= after_name.size() && std::equal(mark.begin(), mark.end(), after_name.begin())) {
+      mark_end += mark.size();
+      close = mark_close;
+      break;
+    }
+  }
+  counts.characters += static_cast<std::int64_t>(spoken_characters_closed_by(line, mark_end, close));
 }
 
 void StaffListScan::add_entry(int voiced, std::string_view relative_name, std::int64_t line, std::string_view line_text,

@@ -107,8 +107,11 @@ class StaffListScan {
   std::vector<std::uint32_t> own_touched_;
   std::vector<std::uint32_t> first_touched_;
   std::vector<DialogueMatch> claims_;
-  // The counts for the budget, and the file's counts by table index.
+  // The counts for the budget, and the file's counts by table index; each
+  // dialogue mark with the closing partner of its last character, found
+  // once rather than for every line.
   const DialogueMarks* marks_ = nullptr;
+  std::vector<std::pair<std::string_view, std::string_view>> mark_closes_;
   std::vector<CharacterCounts> counts_;
   std::vector<DialogueCounts> file_dialogue_counts_;
   std::vector<std::uint32_t> counted_;
