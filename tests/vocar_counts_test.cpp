@@ -163,6 +163,56 @@ TEST_F(VocarCountsRunTest, WithTheLedgerALineOfACharacterWithoutVoiceHasNoneForA
   EXPECT_EQ(read_file(lists() / u8path(u8"キャラ別ボイス数リスト") / "CVO_List_TEA.txt").find("    [    1]"), std::string::npos);
 }
 
+// Writes of one file fail.
+class FailingWrites : public RealFileSystem {
+ public:
+  explicit FailingWrites(std::u8string_view name) : name_(u8path(name)) {}
+  bool write(const fs::path& path, std::string_view bytes) override {
+    return path.filename() != name_ && RealFileSystem::write(path, bytes);
+  }
+
+ private:
+  fs::path name_;
+};
+
+TEST_F(VocarCountsRunTest, AFileThatCannotBeWrittenStopsTheRunAndNoneIsHalfWritten) {
+  const ScratchTmpdir tmpdir;
+  tmpdir.use(tmp / "scratch");
+  ASSERT_EQ(vocar_run(home(), tmp.path()).status, 0);
+  const std::string whole = csv();
+  // The CSV goes first: when it fails, neither is written; when the
+  // workbook fails, the CSV is there whole. The files are written while the
+  // later phases run; the run stops either way, naming the file.
+  for (const std::u8string_view name : {u8"ボイス集計.csv", u8"ボイス集計.xlsx"}) {
+    FailingWrites files(name);
+    const CliResult r = run_cli({"vocar", "run", "--home", home().string(), "--yes", "--no-progress", "scn"}, tmp.path(), files);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(u8(std::u8string(name) + u8" ファイルを開けませんでした。\n")), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(u8(u8"処理を中断しました。")), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(lists() / u8path(name)));
+    if (name.ends_with(u8".xlsx")) {
+      EXPECT_EQ(csv(), whole);
+    }
+    EXPECT_FALSE(fs::exists(lists() / u8path(u8"ボイス集計.xlsx")));
+    EXPECT_TRUE(fs::is_empty(tmp / "scratch"));
+  }
+}
+
+TEST_F(VocarCountsRunTest, NoTemporaryFolderForTheWorkbookStopsTheRun) {
+  ASSERT_EQ(vocar_config(home(), tmp.path(), {"script_spreadsheets=0"}).status, 0);
+  const ScratchTmpdir tmpdir;
+  setenv("TMPDIR", (tmp / "missing").c_str(), 1);
+  const CliResult r = vocar_run(home(), tmp.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find(u8(u8"ボイス集計.xlsx ファイルを開けませんでした。\n")), std::string::npos) << r.err;
+  // The lists are whole; of the counts, nothing is written.
+  EXPECT_TRUE(fs::exists(lists() / u8path(u8"ファイル別ボイス数リスト") / "FVO_List.txt"));
+  EXPECT_FALSE(fs::exists(lists() / u8path(u8"ボイス集計.csv")));
+  EXPECT_FALSE(fs::exists(lists() / u8path(u8"ボイス集計.xlsx")));
+}
+
 TEST_F(VocarCountsRunTest, OnlyWithTheStaffLists) {
   ASSERT_EQ(vocar_config(home(), tmp.path(), {"output_staff_lists=0"}).status, 0);
   ASSERT_EQ(vocar_run(home(), tmp.path()).status, 0);

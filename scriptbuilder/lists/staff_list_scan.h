@@ -85,6 +85,8 @@ class StaffListScan {
   std::span<const FileVoiceCount> file_counts(std::size_t k) const;
   // The counts for the budget by character (table index), when counted.
   const std::vector<CharacterCounts>& dialogue_counts() const { return counts_; }
+  // The same, taken away: for the files made of them once every file is scanned.
+  std::vector<CharacterCounts> take_dialogue_counts() { return std::move(counts_); }
 
  private:
   void add_entry(int voiced, std::string_view relative_name, std::int64_t line, std::string_view line_text,
