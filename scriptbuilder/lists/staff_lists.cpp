@@ -34,6 +34,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The counts go with the staff lists, but for a build that the benchmarks
+// make to time the lists without them (bench/vocar_counts.sh).
+#ifdef LUMENO_BENCH_WITHOUT_COUNTS
+constexpr bool kWriteCounts = false;
+#else
+constexpr bool kWriteCounts = true;
+#endif
+
 // A text list longer than this is written out between files.
 constexpr std::size_t kTextListPart = 64 * 1024;
 
@@ -254,7 +262,7 @@ int StaffListWriter::write_file_voice_list(const ReadEnd& read) {
 
 int write_staff_lists(BuilderRun& run) {
   try {
-    const DialogueMarks* counted = run.marks;
+    const DialogueMarks* counted = kWriteCounts ? run.marks : nullptr;
     StaffListScan scan(run.characters, run.matcher, counted);
     StaffListWriter writer(run, scan);
     // The run driver reset the counters for the character lists.
