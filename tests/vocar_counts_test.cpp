@@ -65,11 +65,13 @@ TEST(SpokenText, TheScanAgreesWithTheReadingOneCharacterAtATime) {
   // Runs of double-byte characters broken by everything that ends one: the
   // full-width space (81 40) and its neighbours (81 41 、), blanks, commands
   // and comments, second bytes that read as a backslash or a slash ("ソ",
-  // "表"), single-byte and half-width characters, brackets, and a lead byte
-  // that ends the line.
+  // "表"), single-byte and half-width characters, brackets, the bytes at
+  // both ends of the lead bytes' ranges and just outside them, and a lead
+  // byte that ends the line.
   const std::vector<std::string> pieces = {"あいう", "漢字", "　", "、", "。", " ", "\t", "\\wait(10)", "\\[chara a]",
                                            "\\", "//", "/*", "*/", "/", "A", "ｱ", "ソ", "表", "」", "「", "\xA3",
-                                           "\x81", "\x82", "\x81\x40\x81\x40"};
+                                           "\x81", "\x82", "\x81\x40\x81\x40", "\x80", "\x9F\x40", "\xA0",
+                                           "\xDF", "\xE0\x40", "\xFC\xFC", "\xFD", "\xFF"};
   const std::string_view closes[] = {"」", "\xA3", ""};
   std::mt19937 random(24);
   for (int k = 0; k < 20000; ++k) {

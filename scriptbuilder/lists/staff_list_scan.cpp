@@ -64,6 +64,16 @@ bool names_overlap(const CharacterTable& table) {
   return false;
 }
 
+// text.starts_with(prefix) for the few bytes of a dialogue mark, compared
+// in place: the counts ask it of every line.
+bool begins_with(std::string_view text, std::string_view prefix) {
+  if (prefix.size() > text.size()) return false;
+  for (std::size_t k = 0; k < prefix.size(); ++k) {
+    if (text[k] != prefix[k]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string text_list_name(std::string_view voice_prefix) { return list_name(kTextListFolder, "CTX_List_", voice_prefix); }
@@ -102,8 +112,7 @@ void StaffListScan::count_line(int c, std::string_view line, std::size_t name_le
   std::size_t mark_end = name_length;
   std::string_view close;
   for (const auto& [mark, mark_close] : mark_closes_) {
-    // A mark is a character or two: compared in place.
-    if (mark.size() <= after_name.size() && std::equal(mark.begin(), mark.end(), after_name.begin())) {
+    if (begins_with(after_name, mark)) {
       mark_end += mark.size();
       close = mark_close;
       break;
