@@ -256,7 +256,7 @@ TEST(FaultInjection, VocarReplacesItsLedgerOnlyWhenTheWholeRunSucceeded) {
     tmpdir.restore();
     expect_scenario_unchanged(dir);
     EXPECT_EQ(read_file(ledger_of(dir)), failed ? before : after);
-    EXPECT_FALSE(std::filesystem::exists(dir / "home" / testing::u8path(u8"ボイス番号台帳.txt.lumeno-part")));
+    EXPECT_EQ(testing::scratch_files_below(dir / "home"), std::vector<std::string>{});
   });
 }
 

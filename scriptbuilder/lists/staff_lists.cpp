@@ -259,11 +259,19 @@ bool write_dialogue_counts(BuilderRun& run, const StaffListScan& scan) {
   std::string name(kStaffListFolder);
   name += '\\';
   const std::string csv_name = name + std::string(kCountsCsv);
-  if (!run.write_output(csv_name, counts_csv(rows, decoder))) return false;
+  std::string csv = counts_csv(rows, decoder);
+  const std::size_t text_bytes = csv.size();
+  if (!run.write_output(csv_name, std::move(csv))) return false;
   run.host().progress_set_file_text(csv_name);
 
   const std::string workbook_name = name + std::string(kCountsWorkbook);
   const std::optional<fs::path> scratch = library_files::scratch_folder();
+  if (const auto shortage = scratch ? scratch_room_shortage(run.ctx.fs, *scratch, run.ctx.app.home_path(workbook_name), text_bytes)
+                                    : std::nullopt) {
+    run.host().message(*shortage);
+    run.host().request_cancel();
+    return false;
+  }
   const std::optional<std::string> scratch_name = scratch ? library_files::library_name(*scratch) : std::nullopt;
   ScratchWorkbook workbook;
   if (scratch_name) {
