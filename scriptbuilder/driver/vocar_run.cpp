@@ -142,7 +142,12 @@ int VocarRun::run_phases(RunContext& ctx) {
     if (!enabled(phase)) continue;
     host.progress_set_count_text(phase.progress_text);
     voices.reset_voice_counters();
-    const int status = phase.run(run);
+    int status = phase.run(run);
+    // The pick-up scripts follow the scripts, their workbooks with theirs.
+    if (status == 0 && takes && phase.setting_slot == kOutputScripts &&
+        (!run.finish_writes() || !takes->write_pickups(run, workbooks ? &*workbooks : nullptr))) {
+      status = -1;
+    }
     // Every output of the phase is on disk before it counts as done.
     if (!run.finish_writes() || status != 0) {
       background.stop();

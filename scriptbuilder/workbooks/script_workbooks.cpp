@@ -37,6 +37,11 @@ ScriptWorkbooks::~ScriptWorkbooks() {
 
 void ScriptWorkbooks::add(std::string_view workbook, std::string_view relative_name, std::string_view script,
                           std::span<const std::uint32_t> speech_lines) {
+  add(workbook, WorkbookScript{std::string(relative_name), std::string(script),
+                               std::vector<std::uint32_t>(speech_lines.begin(), speech_lines.end())});
+}
+
+void ScriptWorkbooks::add(std::string_view workbook, WorkbookScript script) {
   if (started_) return;
   std::string key(workbook);
   auto [it, added] = index_.try_emplace(key, books_.size());
@@ -47,9 +52,8 @@ void ScriptWorkbooks::add(std::string_view workbook, std::string_view relative_n
     books_.push_back(std::move(book));
   }
   Book& book = *books_[it->second];
-  book.scripts.push_back(WorkbookScript{std::string(relative_name), std::string(script),
-                                        std::vector<std::uint32_t>(speech_lines.begin(), speech_lines.end())});
-  book.bytes += script.size();
+  book.bytes += script.script.size();
+  book.scripts.push_back(std::move(script));
 }
 
 void ScriptWorkbooks::start() {

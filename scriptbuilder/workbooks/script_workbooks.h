@@ -68,6 +68,8 @@ class ScriptWorkbooks final : public ScriptCopies {
            std::span<const std::uint32_t> speech_lines);
   // The same for the script of a character (the workbook named by
   // workbook_file_name).
+  // A script of its own kind (the pick-up scripts), for the workbook of that name.
+  void add(std::string_view workbook, WorkbookScript script);
   void add_script(std::string_view voice_prefix, std::string_view display_name, std::string_view relative_name,
                   std::string_view script, std::span<const std::uint32_t> speech_lines) override {
     add(workbook_file_name(voice_prefix, display_name), relative_name, script, speech_lines);
