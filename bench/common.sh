@@ -46,3 +46,20 @@ cat_all() { find "$1" -name '*.txt' -print0 | xargs -0 cat >/dev/null; }
 report() {
   printf '%-28s %7.3f s  %8.1f MB/s  %5.2f x cat\n' "$1" "$2" "$(echo "$4 / $2" | bc -l)" "$(echo "$2 / $3" | bc -l)"
 }
+
+# vocar_homes CORPUS WORK HOME...: copies the corpus's scenario to
+# WORK/scenario and makes each WORK/HOME a Vocar tool folder with its
+# definitions, five-digit voice numbers (the tree has more than 9999 lines of
+# some characters) and the scripts' workbooks off (vocar_workbooks.sh times
+# them).
+vocar_homes() {
+  local corpus=$1 work=$2
+  shift 2
+  cp -r "$corpus/scenario" "$work/scenario"
+  local home
+  for home in "$@"; do
+    mkdir -p "$work/$home"
+    cp "$corpus/home/キャラ定義.txt" "$work/$home/"
+    "$lumeno" vocar config --home "$work/$home" start_number=00001 script_spreadsheets=0 >/dev/null
+  done
+}

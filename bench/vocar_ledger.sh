@@ -22,15 +22,7 @@ runs=${2:-3}
 
 work=$(mktemp -d "${BENCH_WORK:-${TMPDIR:-/tmp}}/vocar-ledger.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-cp -r "$corpus/scenario" "$work/scenario"
-for home in "$work/plain" "$work/ledger"; do
-  mkdir -p "$home"
-  cp "$corpus/home/キャラ定義.txt" "$home/"
-  # Five digits: the tree has more than 9999 lines of some characters. The
-  # scripts' workbooks, which the ledger does not change, are left to
-  # vocar_workbooks.sh.
-  "$lumeno" vocar config --home "$home" start_number=00001 script_spreadsheets=0 >/dev/null
-done
+vocar_homes "$corpus" "$work" plain ledger
 "$lumeno" vocar config --home "$work/ledger" keep_voice_numbers=1 >/dev/null
 ledger="$work/ledger/ボイス番号台帳.txt"
 

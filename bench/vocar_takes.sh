@@ -24,12 +24,7 @@ runs=${2:-3}
 
 work=$(mktemp -d "${BENCH_WORK:-${TMPDIR:-/tmp}}/vocar-takes.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-cp -r "$corpus/scenario" "$work/scenario"
-for home in "$work/plain" "$work/takes"; do
-  mkdir -p "$home"
-  cp "$corpus/home/キャラ定義.txt" "$home/"
-  "$lumeno" vocar config --home "$home" start_number=00001 script_spreadsheets=0 >/dev/null
-done
+vocar_homes "$corpus" "$work" plain takes
 "$lumeno" vocar config --home "$work/takes" track_takes=1 >/dev/null
 book="$work/takes/収録台帳.xlsx"
 ledger="$work/takes/ボイス番号台帳.txt"

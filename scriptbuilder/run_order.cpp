@@ -148,4 +148,9 @@ std::vector<std::size_t> builder_run_order(const std::vector<RunFile>& files) {
   return exchange_sort_order(keys);
 }
 
+bool within_entry(std::string_view file, std::string_view entry, bool folder) {
+  if (!folder) return compare_folded(file, entry) == 0;
+  return file.size() > entry.size() && file[entry.size()] == '\\' && compare_folded(file.substr(0, entry.size()), entry) == 0;
+}
+
 }  // namespace lumeno::scriptbuilder

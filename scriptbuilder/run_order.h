@@ -22,6 +22,12 @@ namespace lumeno::scriptbuilder {
 // lower voice numbers, so it is kept exactly, in O(n log n) (see the .cpp).
 std::vector<std::size_t> builder_run_order(const std::vector<RunFile>& files);
 
+// True when the file of relative name `file` ("\\" separators) is the list
+// entry `entry` (a file) or lies below it (a folder), ASCII letters folded:
+// whether a run over that entry reads the file. The names may be CP932 or
+// UTF-8, both the same.
+bool within_entry(std::string_view file, std::string_view entry, bool folder);
+
 // The same over keys already folded (ascending byte order).
 std::vector<std::size_t> exchange_sort_order(const std::vector<std::string>& keys);
 

@@ -126,44 +126,20 @@ bool command_line(std::string_view text, std::size_t begin, std::size_t end) {
 }
 
 bool scan_line(std::string_view text, std::size_t begin, std::size_t end, BracketScan& scan) {
-  // The line alone, so that nothing (a command left open) runs past it.
-  const std::string_view line = text.substr(0, end);
-  std::size_t i = begin;
-  while (i < end) {
-    if (scan.in_block_comment) {
-      const std::size_t close = line.find("*/", i);
-      if (close == std::string_view::npos) return false;
-      scan.in_block_comment = false;
-      i = close + 2;
-      continue;
-    }
-    const char c = line[i];
-    if (c == '\\') {
-      i = backslash_command_end(line, i);
-      continue;
-    }
-    if (c == '/' && i + 1 < end && line[i + 1] == '/') {
-      if (line.find(scan.close, i + 2) != std::string_view::npos) scan.cut_by_comment = true;
-      return false;
-    }
-    if (c == '/' && i + 1 < end && line[i + 1] == '*') {
-      scan.in_block_comment = true;
-      i += 2;
-      continue;
-    }
-    const std::size_t length = sjis_char_length(line, i);
-    // Compared byte by byte: the brackets are one or two bytes.
-    auto is = [&](std::string_view bracket) {
-      return bracket.size() == length && line[i] == bracket[0] && (length == 1 || line[i + 1] == bracket[1]);
-    };
-    if (is(scan.close)) {
-      if (--scan.depth == 0) return true;
-    } else if (is(scan.open)) {
-      ++scan.depth;
-    }
-    i += length;
-  }
-  return false;
+  return walk_read_text(
+      text, begin, end, scan.in_block_comment,
+      [&](std::size_t i, std::size_t length) {
+        // Compared byte by byte: the brackets are one or two bytes.
+        auto is = [&](std::string_view bracket) {
+          return bracket.size() == length && text[i] == bracket[0] && (length == 1 || text[i + 1] == bracket[1]);
+        };
+        if (is(scan.close)) return --scan.depth == 0;
+        if (is(scan.open)) ++scan.depth;
+        return false;
+      },
+      [&](std::size_t i) {
+        if (text.substr(0, end).find(scan.close, i + 2) != std::string_view::npos) scan.cut_by_comment = true;
+      });
 }
 
 }  // namespace speech_detail
@@ -174,33 +150,15 @@ std::string speech_text(std::string_view text, std::size_t from, const Speech& s
   std::size_t begin = from;
   for (std::uint32_t k = 0; k < speech.lines; ++k) {
     const std::size_t end = speech_detail::line_end(text, begin);
-    const std::string_view line = text.substr(0, end);
     if (k > 0) out += '\n';
     const std::size_t line_start = out.size();
-    std::size_t i = begin;
-    while (i < end) {
-      if (in_block_comment) {
-        const std::size_t close = line.find("*/", i);
-        if (close == std::string_view::npos) break;
-        in_block_comment = false;
-        i = close + 2;
-        continue;
-      }
-      const char c = line[i];
-      if (c == '\\') {
-        i = backslash_command_end(line, i);
-        continue;
-      }
-      if (c == '/' && i + 1 < end && line[i + 1] == '/') break;
-      if (c == '/' && i + 1 < end && line[i + 1] == '*') {
-        in_block_comment = true;
-        i += 2;
-        continue;
-      }
-      const std::size_t length = sjis_char_length(line, i);
-      out.append(line.substr(i, length));
-      i += length;
-    }
+    speech_detail::walk_read_text(
+        text, begin, end, in_block_comment,
+        [&](std::size_t i, std::size_t length) {
+          out.append(text.substr(i, length));
+          return false;
+        },
+        [](std::size_t) {});
     // Blanks at the end of the line go.
     std::size_t keep = line_start;
     for (std::size_t j = line_start; j < out.size();) {

@@ -29,6 +29,7 @@
 
 #include "scriptbuilder/scanner.h"
 #include "shell/dialogue_marks.h"
+#include "shell/sjis.h"
 
 namespace lumeno::scriptbuilder {
 
@@ -96,6 +97,15 @@ std::string speech_text(std::string_view text, std::size_t from, const Speech& s
 
 namespace speech_detail {
 
+// Walks what the engine reads of line [begin, end) of `text`: backslash
+// commands stepped over (within the line), "/*" up to "*/" (over lines,
+// `in_block_comment` carried from line to line), "//" to the line's end.
+// Calls character(pos, length) for each character read, in order, until it
+// answers true (then the walk answers true); comment(pos) for a "//" at pos.
+template <class Character, class Comment>
+bool walk_read_text(std::string_view text, std::size_t begin, std::size_t end, bool& in_block_comment, Character&& character,
+                    Comment&& comment);
+
 // What the bracket scan knows between lines.
 struct BracketScan {
   std::string_view open;
@@ -113,6 +123,41 @@ std::size_t next_line(std::string_view text, std::size_t end);
 // Blank, or a command line (see above).
 bool blank_line(std::string_view text, std::size_t begin, std::size_t end);
 bool command_line(std::string_view text, std::size_t begin, std::size_t end);
+
+template <class Character, class Comment>
+bool walk_read_text(std::string_view text, std::size_t begin, std::size_t end, bool& in_block_comment, Character&& character,
+                    Comment&& comment) {
+  // The line alone, so that nothing (a command left open) runs past it.
+  const std::string_view line = text.substr(0, end);
+  std::size_t i = begin;
+  while (i < end) {
+    if (in_block_comment) {
+      const std::size_t close = line.find("*/", i);
+      if (close == std::string_view::npos) return false;
+      in_block_comment = false;
+      i = close + 2;
+      continue;
+    }
+    const char c = line[i];
+    if (c == '\\') {
+      i = backslash_command_end(line, i);
+      continue;
+    }
+    if (c == '/' && i + 1 < end && line[i + 1] == '/') {
+      comment(i);
+      return false;
+    }
+    if (c == '/' && i + 1 < end && line[i + 1] == '*') {
+      in_block_comment = true;
+      i += 2;
+      continue;
+    }
+    const std::size_t length = sjis_char_length(line, i);
+    if (character(i, length)) return true;
+    i += length;
+  }
+  return false;
+}
 
 }  // namespace speech_detail
 

@@ -72,7 +72,6 @@ void PickupWriter::add_file(std::string_view relative_name, std::string source, 
   file.source = std::move(source);
   prepare_script_source(file, settings_.script_strip_commands, matcher_);
   count_speech_rows(file, marks_, matcher_);
-  const std::string_view text = file.text;
   const std::string_view src = file.source;
 
   // Where each line of the source begins, and the row a line begins.
@@ -92,15 +91,7 @@ void PickupWriter::add_file(std::string_view relative_name, std::string source, 
     return static_cast<std::size_t>(it - file.rows.begin());
   };
   auto write_text = [&](ScriptBody& body, const ScriptRow& row, std::uint32_t wrap, std::uint32_t wraps_end) {
-    std::uint32_t at = row.text_begin;
-    for (; wrap < wraps_end; ++wrap) {
-      const std::uint32_t to = file.wraps[wrap];
-      body.append(text.substr(at, to - at));
-      body.line_end();
-      body.append("\t\t");
-      at = to;
-    }
-    body.append(text.substr(at, row.end - at));
+    write_row_text(file, row, wrap, wraps_end, body);
   };
   const PageOptions pages{settings_.keep_dialogue_on_page, settings_.keep_direction_on_page, settings_.keep_other_dialogue_on_page};
   const int frame = settings_.script_frame_dialogue ? 1 : 0;

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "scriptbuilder/recording/voice_diff.h"
+#include "scriptbuilder/run_order.h"
 #include "scriptbuilder/speech.h"
 #include "shell/sjis.h"
 
@@ -155,11 +156,7 @@ class Namer {
 
   bool in_scope(std::string_view file) const {
     for (const LedgerScope& entry : numbering_.scope) {
-      const std::string_view name = entry.name;
-      const bool inside = entry.folder ? file.size() > name.size() && file[name.size()] == '\\' &&
-                                             compare_folded(file.substr(0, name.size()), name) == 0
-                                       : compare_folded(file, name) == 0;
-      if (inside) return true;
+      if (within_entry(file, entry.name, entry.folder)) return true;
     }
     return false;
   }

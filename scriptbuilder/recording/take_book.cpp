@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "scriptbuilder/run_order.h"
 #include "shell/names.h"
 #include "shell/sjis.h"
 
@@ -301,11 +302,7 @@ namespace {
 
 bool in_scope(std::string_view file, std::span<const TakeScopeEntry> scope) {
   for (const TakeScopeEntry& entry : scope) {
-    const std::string_view name = entry.name;
-    const bool inside = entry.folder ? file.size() > name.size() && file[name.size()] == '\\' &&
-                                           compare_folded(file.substr(0, name.size()), name) == 0
-                                     : compare_folded(file, name) == 0;
-    if (inside) return true;
+    if (within_entry(file, entry.name, entry.folder)) return true;
   }
   return false;
 }

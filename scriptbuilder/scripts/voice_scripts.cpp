@@ -11,9 +11,22 @@
 
 namespace lumeno::scriptbuilder {
 
+void write_row_text(const ScriptSource& file, const ScriptRow& row, std::uint32_t wrap, std::uint32_t wraps_end,
+                    ScriptBody& body) {
+  const std::string_view text = file.text;
+  std::uint32_t at = row.text_begin;
+  for (; wrap < wraps_end; ++wrap) {
+    const std::uint32_t to = file.wraps[wrap];
+    body.append(text.substr(at, to - at));
+    body.line_end();
+    body.append("\t\t");
+    at = to;
+  }
+  body.append(text.substr(at, row.end - at));
+}
+
 std::size_t write_script_rows(const ScriptSource& file, int character, bool dialogue_only, VoiceNumbering& voices,
                               ScriptBody& body, std::vector<std::uint32_t>* speech_lines) {
-  const std::string_view text = file.text;
   const std::string_view source = file.source;
   const bool all = character == kAllCharacters;
   // A name middle taken from a file name may hold a line end; the layout
@@ -29,17 +42,8 @@ std::size_t write_script_rows(const ScriptSource& file, int character, bool dial
     ++numbered;
     return voice;
   };
-  // The text cell, continued on a new row after each wrap.
   auto write_text = [&](const ScriptRow& row, std::uint32_t wrap, std::uint32_t wraps_end) {
-    std::uint32_t at = row.text_begin;
-    for (; wrap < wraps_end; ++wrap) {
-      const std::uint32_t to = file.wraps[wrap];
-      body.append(text.substr(at, to - at));
-      body.line_end();
-      body.append("\t\t");
-      at = to;
-    }
-    body.append(text.substr(at, row.end - at));
+    write_row_text(file, row, wrap, wraps_end, body);
   };
 
   for (const ScriptRow& row : file.rows) {

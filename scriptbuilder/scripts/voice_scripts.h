@@ -48,6 +48,11 @@ inline constexpr std::string_view kAllCharactersHeading = "全キャラ";
 std::size_t write_script_rows(const ScriptSource& file, int character, bool dialogue_only, VoiceNumbering& voices,
                               ScriptBody& body, std::vector<std::uint32_t>* speech_lines = nullptr);
 
+// The text cell of a row, its wraps [wrap, wraps_end) of file.wraps (the
+// own-width or the other-width ones), each continued on a new row.
+void write_row_text(const ScriptSource& file, const ScriptRow& row, std::uint32_t wrap, std::uint32_t wraps_end,
+                    ScriptBody& body);
+
 // "%s\r\n%s\r\n%d\r\n": voice prefix, display name, framing (the setting's value modulo 2).
 void append_script_header(std::string& out, std::string_view voice_prefix, std::string_view display_name, int frame);
 

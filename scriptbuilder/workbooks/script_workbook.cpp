@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scriptbuilder/workbooks/script_sheet.h"
+#include "scriptbuilder/workbooks/workbook_handle.h"
 #include "shell/sjis.h"
 
 namespace lumeno::scriptbuilder {
@@ -61,21 +62,6 @@ constexpr double scaled(double points) { return points * kPrintScale / 100; }
 constexpr double kSparePoints = kPrintablePoints - scaled(sheet_points(kDigitEm));
 static_assert(kSparePoints >= kPageWidth * 72 / 10, "the page keeps a tenth of its width spare");
 static_assert(scaled(sheet_points(kWidestDigitEm)) <= kPrintablePoints);
-
-struct WorkbookCloser {
-  void operator()(lxw_workbook* wb) const {
-    // Streamed sheets keep a temporary file open until the workbook is
-    // written; a workbook given up must close them itself.
-    lxw_worksheet* ws = nullptr;
-    STAILQ_FOREACH(ws, wb->worksheets, list_pointers) {
-      if (ws->optimize_tmpfile) fclose(ws->optimize_tmpfile);
-      ws->optimize_tmpfile = nullptr;
-      ws->file = nullptr;
-    }
-    lxw_workbook_free(wb);
-  }
-};
-using WorkbookHandle = std::unique_ptr<lxw_workbook, WorkbookCloser>;
 
 // "&" is the header's escape character.
 std::string header_text(std::string_view utf8) {

@@ -5,27 +5,14 @@
 #include <map>
 #include <memory>
 
+#include "scriptbuilder/workbooks/workbook_handle.h"
+
 namespace lumeno::scriptbuilder {
 
 namespace {
 
 constexpr std::size_t kCancelCheckRows = 4096;
 constexpr const char* kDateFormat = "yyyy/mm/dd";
-
-struct WorkbookCloser {
-  void operator()(lxw_workbook* wb) const {
-    // Streamed sheets keep a temporary file open until the workbook is
-    // written; a workbook given up must close them itself.
-    lxw_worksheet* ws = nullptr;
-    STAILQ_FOREACH(ws, wb->worksheets, list_pointers) {
-      if (ws->optimize_tmpfile) fclose(ws->optimize_tmpfile);
-      ws->optimize_tmpfile = nullptr;
-      ws->file = nullptr;
-    }
-    lxw_workbook_free(wb);
-  }
-};
-using WorkbookHandle = std::unique_ptr<lxw_workbook, WorkbookCloser>;
 
 class Writer {
  public:
@@ -188,8 +175,8 @@ class Writer {
       chart_series_set_name_range(series, sheet.name.c_str(), 0, static_cast<lxw_col_t>(column));
     }
     chart_title_set_name(chart, spec.title.c_str());
-    // Categories from the top down, as the table lists them.
-    chart_axis_set_reverse(chart->y_axis);
+    // (The categories stand from the bottom up: a reversed axis makes the
+    // library's Windows build crash when it writes the workbook.)
     chart_legend_set_position(chart, LXW_CHART_LEGEND_BOTTOM);
     lxw_chart_options options{};
     options.x_scale = 1.6;

@@ -27,6 +27,7 @@ import openpyxl
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "workbooks"))
 import workbook_check as wbc  # noqa: E402
+from take_book_check import run  # noqa: E402
 
 failures = []
 
@@ -39,14 +40,6 @@ def check(condition, message):
 def write(path, lines):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     open(path, "wb").write("\r\n".join(lines + [""]).encode("cp932"))
-
-
-def run(lumeno, home, scenario):
-    result = subprocess.run([lumeno, "vocar", "run", "--home", home, "--yes", "--no-progress", scenario],
-                            capture_output=True, text=True)
-    if result.returncode != 0:
-        sys.exit(f"vocar run failed ({result.returncode}): {result.stderr}{result.stdout}")
-    return result.stdout
 
 
 SCENE_A = [
