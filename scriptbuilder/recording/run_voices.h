@@ -49,7 +49,8 @@
 //
 // The room "recording" keeps the recording records: the voice ledger
 // (voice_ledger.h) and its alignment (voice_diff.h), the run's voice names
-// (here) and the recordings audit (voice_audit.h). It may use the lists,
+// (here), the take book (take_book.h, take_book_run.h), the pick-up scripts
+// (pickups.h) and the recordings audit (voice_audit.h). It may use the lists,
 // the workbooks, the scripts, the text and the root; not the checks.
 #pragma once
 
