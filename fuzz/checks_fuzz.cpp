@@ -49,12 +49,24 @@ LUMENO_FUZZ_TARGET(checks) {
   for (std::uint32_t c : found.speakers) {
     if (c >= cast.table->characters.size()) __builtin_trap();
   }
-  // What a line says aloud never counts more characters than it has bytes.
+  // What a line says aloud never counts more characters than it has bytes,
+  // and the counts' own loop reads it as the check does, one character at a
+  // time.
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t end = find_line_end(text, i);
     const std::string_view line = text.substr(i, end - i);
     for (const std::string& mark : *cast.marks) {
-      if (spoken_characters(line, 0, mark) > line.size()) __builtin_trap();
+      const std::size_t spoken = spoken_characters(line, 0, mark);
+      if (spoken > line.size()) __builtin_trap();
+      std::size_t said = 0;
+      std::string_view last;
+      for_each_spoken_character(line, 0, [&](std::size_t pos, std::size_t length) {
+        ++said;
+        last = line.substr(pos, length);
+      });
+      const std::string_view close = mark.empty() ? std::string_view() : closing_bracket(last_character(mark));
+      if (said > 0 && !close.empty() && last == close) --said;
+      if (spoken != said) __builtin_trap();
     }
     if (end >= text.size()) break;
     i = end + line_break_length(text, end);

@@ -48,6 +48,23 @@ bool BuilderRun::write_output(std::string_view name, std::string bytes) {
   return writes.submit(ctx.app.home_path(name), std::move(bytes)) || writes.show_failure(ctx.host);
 }
 
+bool BackgroundOutputs::finish() {
+  for (std::size_t k = 0; k < outputs_.size(); ++k) {
+    if (!outputs_[k]->finish()) {
+      for (std::size_t rest = k + 1; rest < outputs_.size(); ++rest) outputs_[rest]->stop();
+      outputs_.clear();
+      return false;
+    }
+  }
+  outputs_.clear();
+  return true;
+}
+
+void BackgroundOutputs::stop() {
+  for (const std::unique_ptr<BackgroundOutput>& output : outputs_) output->stop();
+  outputs_.clear();
+}
+
 bool BuilderRun::finish_writes() { return writes.finish() || writes.show_failure(ctx.host); }
 
 }  // namespace lumeno::scriptbuilder

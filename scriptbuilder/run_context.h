@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scriptbuilder/builder_settings.h"
 #include "scriptbuilder/characters.h"
@@ -42,6 +43,36 @@ class ScriptCopies {
   ~ScriptCopies() = default;
 };
 
+// An output that a phase leaves to a thread of its own, to be finished off
+// the run's critical path while the later phases go on (the counts beside
+// the staff lists). It writes its files through the FileSystem itself, and
+// sets the cancel flag when one fails, as a phase's writer does.
+class BackgroundOutput {
+ public:
+  // Stops what is still being made and waits for it; shows nothing.
+  virtual ~BackgroundOutput() = default;
+  // Waits until it is written. False when the run must stop: it failed
+  // (its message shown, the cancel flag set), or the run was cancelled.
+  virtual bool finish() = 0;
+  // Stops it and waits; shows a failure it met (and sets the cancel flag).
+  // For a run that stops early.
+  virtual void stop() = 0;
+};
+
+// The background outputs of a run, which waits for them at its end.
+class BackgroundOutputs {
+ public:
+  void add(std::unique_ptr<BackgroundOutput> output) { outputs_.push_back(std::move(output)); }
+  // Waits for each in turn; false at the first that fails (the rest are
+  // stopped then).
+  bool finish();
+  // Stops them all (see BackgroundOutput::stop).
+  void stop();
+
+ private:
+  std::vector<std::unique_ptr<BackgroundOutput>> outputs_;
+};
+
 // The largest source file an output takes (three times it must stay within 30 MiB).
 inline constexpr std::uint64_t kMaxSourceBytes = 10485760;
 
@@ -60,6 +91,9 @@ struct BuilderRun {
   ScriptCopies* workbooks = nullptr;
   // The dialogue marks the matcher was made with.
   const DialogueMarks* marks = nullptr;
+  // Where a phase leaves the outputs it finishes in the background; null:
+  // the phase waits for them itself.
+  BackgroundOutputs* background = nullptr;
 
   std::size_t file_count() const { return ctx.order.size(); }
   const RunFile& file(std::size_t k) const { return ctx.files[ctx.order[k]]; }

@@ -152,10 +152,13 @@ bool scan_line(std::string_view text, std::size_t begin, std::size_t end, Bracke
       continue;
     }
     const std::size_t length = sjis_char_length(line, i);
-    const std::string_view character = line.substr(i, length);
-    if (character == scan.close) {
+    // Compared byte by byte: the brackets are one or two bytes.
+    auto is = [&](std::string_view bracket) {
+      return bracket.size() == length && line[i] == bracket[0] && (length == 1 || line[i + 1] == bracket[1]);
+    };
+    if (is(scan.close)) {
       if (--scan.depth == 0) return true;
-    } else if (character == scan.open) {
+    } else if (is(scan.open)) {
       ++scan.depth;
     }
     i += length;

@@ -1,10 +1,16 @@
 #include "shell/file_system.h"
 
 #include "shell/file_read.h"
+#include "shell/file_write.h"
 
+#include <algorithm>
+#include <exception>
 #include <fstream>
-#include <thread>
+#include <functional>
+#include <random>
+#include <string_view>
 #include <system_error>
+#include <thread>
 
 namespace lumeno {
 
@@ -13,7 +19,48 @@ namespace fs = std::filesystem;
 namespace {
 constexpr int kReplaceAttempts = 10;
 constexpr int kReplaceRetryMs = 20;
+// Scratch names tried before a write gives up: with seven random characters
+// a taken one is rare, and with a short name's few there are a few more to try.
+constexpr int kScratchAttempts = 64;
+
+// Random bits for a scratch name. Without a source of entropy, the thread
+// and the moment still set writers apart (a taken name is passed over).
+std::uint64_t scratch_bits() {
+  try {
+    std::random_device entropy;
+    return (static_cast<std::uint64_t>(entropy()) << 32) ^ entropy();
+  } catch (const std::exception&) {
+    const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    return now * 0x9E3779B97F4A7C15u ^ std::hash<std::thread::id>{}(std::this_thread::get_id());
+  }
+}
+
+bool same_name_any_case(const fs::path::string_type& a, const fs::path::string_type& b) {
+  auto lower = [](fs::path::value_type c) { return c >= 'A' && c <= 'Z' ? static_cast<fs::path::value_type>(c - 'A' + 'a') : c; };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](auto x, auto y) { return lower(x) == lower(y); });
+}
 }  // namespace
+
+namespace detail {
+
+fs::path::string_type scratch_name(std::size_t name_length, std::uint64_t bits) {
+  constexpr std::string_view kDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
+  constexpr std::size_t kLongest = 8;
+  fs::path::string_type name;
+  if (name_length <= 1) {
+    const std::size_t pick = bits % (kDigits.size() + 1);
+    name += static_cast<fs::path::value_type>(pick == kDigits.size() ? '~' : kDigits[pick]);
+    return name;
+  }
+  name += static_cast<fs::path::value_type>('~');
+  while (name.size() < std::min(name_length, kLongest)) {
+    name += static_cast<fs::path::value_type>(kDigits[bits % kDigits.size()]);
+    bits /= kDigits.size();
+  }
+  return name;
+}
+
+}  // namespace detail
 
 EntryKind RealFileSystem::kind(const fs::path& path) {
   std::error_code ec;
@@ -66,18 +113,20 @@ ReadStatus RealFileSystem::read(const fs::path& path, std::string& out) {
 }
 
 bool RealFileSystem::write(const fs::path& path, std::string_view bytes) {
-  fs::path temp = path;
-  temp += ".lumeno-part";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ec;
-      fs::remove(temp, ec);
-      return false;
-    }
+  const std::size_t name_length = path.filename().native().size();
+  if (name_length == 0) return false;
+  // A scratch name of this writer's own: one that is taken is passed over,
+  // whoever holds it.
+  fs::path temp;
+  for (int attempt = 1;; ++attempt) {
+    if (attempt > kScratchAttempts) return false;
+    temp = path.parent_path() / detail::scratch_name(name_length, scratch_bits());
+    // Never the file's own name (in any letter case, as Windows matches
+    // names): a half-written file would stand under it.
+    if (same_name_any_case(temp.filename().native(), path.filename().native())) continue;
+    const detail::NewFile made = detail::write_new_file(temp, bytes);
+    if (made == detail::NewFile::written) break;
+    if (made == detail::NewFile::failed) return false;
   }
   std::error_code ec;
   // On Windows a file another program holds open for a moment (a reader, a
@@ -142,5 +191,12 @@ bool RealFileSystem::same_entry(const fs::path& a, const fs::path& b) {
 }
 
 bool RealFileSystem::held_open(const fs::path& path) { return detail::file_held_open(path); }
+
+std::optional<std::uint64_t> RealFileSystem::free_space(const fs::path& path) {
+  std::error_code ec;
+  const fs::space_info space = fs::space(path, ec);
+  if (ec || space.available == static_cast<std::uintmax_t>(-1)) return std::nullopt;
+  return static_cast<std::uint64_t>(space.available);
+}
 
 }  // namespace lumeno

@@ -35,9 +35,11 @@ class FileSystem {
   // Reads the whole file into `out`; `cannot_open` when there is no file
   // that opens for reading (a folder included).
   virtual ReadStatus read(const std::filesystem::path& path, std::string& out) = 0;
-  // Replaces the file with `bytes`: written to a temporary file in the same
+  // Replaces the file with `bytes`: written to a scratch file in the same
   // folder, then renamed over it, so the old file or the new one stands,
-  // never half of one.
+  // never half of one. The scratch file is one this writer made ("~" and a
+  // few random characters, no longer than the file's own name, so that it
+  // fits wherever that fits) and is gone again whatever the outcome.
   virtual bool write(const std::filesystem::path& path, std::string_view bytes) = 0;
   // Appends `bytes` (creating the file). On a failed or short write the file
   // is cut back to its earlier length.
@@ -54,6 +56,9 @@ class FileSystem {
   // replaced (a workbook open in a spreadsheet program, on Windows); false
   // where the platform cannot tell.
   virtual bool held_open(const std::filesystem::path&) { return false; }
+  // The room free to this process on the volume that holds `path`, in
+  // bytes; nullopt when it cannot be told.
+  virtual std::optional<std::uint64_t> free_space(const std::filesystem::path& path) = 0;
 };
 
 class RealFileSystem : public FileSystem {
@@ -70,6 +75,7 @@ class RealFileSystem : public FileSystem {
   bool remove_directory(const std::filesystem::path& path) override;
   bool same_entry(const std::filesystem::path& a, const std::filesystem::path& b) override;
   bool held_open(const std::filesystem::path& path) override;
+  std::optional<std::uint64_t> free_space(const std::filesystem::path& path) override;
 };
 
 }  // namespace lumeno

@@ -104,6 +104,29 @@ TEST_F(SplixRunTest, UnsafeOrUnwritablePiecesAreRefusedAndTheInputKept) {
   EXPECT_TRUE(std::filesystem::exists(dir / "evil.txt"));
 }
 
+TEST_F(SplixRunTest, PiecesNamedUpToTheFileSystemsLimitAreWritten) {
+  // Names of 251 and 255 bytes in UTF-8 (the longest a name can be), of
+  // 168 and 170 in the pack.
+  std::string near = "ab";
+  std::u8string near_name = u8"ab";
+  for (int k = 0; k < 83; ++k) {
+    near += "あ";
+    near_name += u8"あ";
+  }
+  std::string longest;
+  std::u8string longest_name;
+  for (int k = 0; k < 85; ++k) {
+    longest += "あ";
+    longest_name += u8"あ";
+  }
+  write_file(dir / "long.txt", kMarker + near + "\r\nnear\r\n" + kMarker + longest + "\r\nlongest\r\n");
+  const auto result = splix({"long.txt"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(read_file(dir / "long" / u8path(near_name)), "near\r\n");
+  EXPECT_EQ(read_file(dir / "long" / u8path(longest_name)), "longest\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "long"), std::filesystem::directory_iterator()), 2);
+}
+
 TEST_F(SplixRunTest, ADividedPieceHoldsNoMarkersAndIsKept) {
   write_file(dir / "a.txt", kMarker + "x.txt\r\nx");
   const auto result = splix({"a.txt"});

@@ -192,6 +192,7 @@ TEST(FaultInjection, VocarStopsOnEveryFailureAndWritesNoHalfFile) {
   };
   // What a run without failures writes.
   std::map<std::string, std::string> reference;
+  std::string counts_csv;
   {
     TempDir dir;
     prepare(dir);
@@ -200,6 +201,7 @@ TEST(FaultInjection, VocarStopsOnEveryFailureAndWritesNoHalfFile) {
     ASSERT_EQ(result.status, 0) << result.err;
     reference = files_below(dir / "home" / testing::u8path(u8"ボイス命令埋込済テキスト"));
     ASSERT_EQ(reference.size(), 2u);
+    counts_csv = read_file(dir / "home" / testing::u8path(u8"スタッフ用リスト/ボイス集計.csv"));
   }
   for_each_fault("vocar", prepare, [&](const TempDir& dir, bool failed) {
     tmpdir.restore();
@@ -212,13 +214,23 @@ TEST(FaultInjection, VocarStopsOnEveryFailureAndWritesNoHalfFile) {
       EXPECT_EQ(text, reference.at(name)) << name;
     }
     // A workbook is there whole or not at all, and so is its scratch file
-    // once the run is over (unless its removal was the failure).
-    for (const auto& [name, bytes] : files_below(dir / "home" / testing::u8path(u8"声優用台本"))) {
+    // once the run is over (unless its removal was the failure). The same
+    // for the counts, written on a thread of their own.
+    std::map<std::string, std::string> workbooks = files_below(dir / "home" / testing::u8path(u8"声優用台本"));
+    const std::filesystem::path counts = dir / "home" / testing::u8path(u8"スタッフ用リスト/ボイス集計.xlsx");
+    if (std::filesystem::exists(counts)) workbooks.emplace("counts.xlsx", read_file(counts));
+    for (const auto& [name, bytes] : workbooks) {
       if (!name.ends_with(".xlsx")) continue;
       EXPECT_EQ(bytes.rfind("PK\x03\x04", 0), 0u) << name;
       EXPECT_NE(bytes.find("PK\x05\x06", bytes.size() > 64 ? bytes.size() - 64 : 0), std::string::npos) << name;
     }
+    const std::filesystem::path csv = dir / "home" / testing::u8path(u8"スタッフ用リスト/ボイス集計.csv");
+    if (std::filesystem::exists(csv)) {
+      EXPECT_EQ(read_file(csv), counts_csv);
+    }
     if (!failed) {
+      EXPECT_TRUE(std::filesystem::exists(counts));
+      EXPECT_TRUE(std::filesystem::exists(csv));
       EXPECT_EQ(written.size(), reference.size());
       EXPECT_TRUE(std::filesystem::is_empty(dir / "scratch"));
       EXPECT_TRUE(std::filesystem::exists(dir / "home" / testing::u8path(u8"声優用台本/[全キャラ一括台本].xlsx")));
@@ -256,7 +268,7 @@ TEST(FaultInjection, VocarReplacesItsLedgerOnlyWhenTheWholeRunSucceeded) {
     tmpdir.restore();
     expect_scenario_unchanged(dir);
     EXPECT_EQ(read_file(ledger_of(dir)), failed ? before : after);
-    EXPECT_FALSE(std::filesystem::exists(dir / "home" / testing::u8path(u8"ボイス番号台帳.txt.lumeno-part")));
+    EXPECT_EQ(testing::scratch_files_below(dir / "home"), std::vector<std::string>{});
   });
 }
 

@@ -5,6 +5,12 @@
 #include <sys/stat.h>
 #endif
 
+#include <algorithm>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "shell/file_write.h"
 #include "shell/names.h"
 #include "tests/support.h"
 
@@ -104,6 +110,89 @@ TEST(DeleteFolderTree, DeletesEverythingButNeverFollowsLinksOrMovesTheCurrentFol
   EXPECT_EQ(testing::read_file(dir / "keep" / "precious.txt"), "keep me");
   EXPECT_EQ(std::filesystem::current_path(), cwd);
   EXPECT_FALSE(delete_folder_tree(fs, dir / "out"));
+}
+
+// The names in a folder, sorted.
+std::vector<std::filesystem::path> names_in(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> out;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) out.push_back(entry.path().filename());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+TEST(ReplaceFile, ANameAsLongAsTheFileSystemTakesIsWrittenAndReplaced) {
+  TempDir dir;
+  RealFileSystem fs;
+  // 85 characters of three bytes: 255 bytes, the longest name there is.
+  std::u8string longest;
+  for (int k = 0; k < 85; ++k) longest += u8"あ";
+  const std::filesystem::path name = u8path(longest);
+  ASSERT_EQ(name.native().size(), 255u);
+  // Short names too: the scratch file's name is never longer than them.
+  const std::vector<std::filesystem::path> names = {name, "a", "ab", "~", "A~", "abcdefghij.txt"};
+  for (const auto& n : names) {
+    EXPECT_TRUE(fs.write(dir / n, "first")) << n;
+    EXPECT_TRUE(fs.write(dir / n, "second")) << n;
+    EXPECT_EQ(testing::read_file(dir / n), "second") << n;
+  }
+  std::vector<std::filesystem::path> sorted = names;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(names_in(dir.path()), sorted);
+
+  // The scratch name: "~" then letters and digits, as long as the name up
+  // to eight characters; a one-character name's is one character.
+  for (std::size_t length = 1; length <= 300; ++length) {
+    for (std::uint64_t bits : {std::uint64_t{0}, std::uint64_t{36}, ~std::uint64_t{0}}) {
+      const auto scratch = detail::scratch_name(length, bits);
+      EXPECT_EQ(scratch.size(), std::min<std::size_t>(length, 8)) << length;
+      if (length > 1) {
+        EXPECT_EQ(scratch[0], '~');
+      }
+      EXPECT_TRUE(std::all_of(scratch.begin() + (length > 1 ? 1 : 0), scratch.end(), [](auto c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || c == '~';
+      })) << length;
+    }
+  }
+}
+
+TEST(ReplaceFile, AFailedReplacementLeavesNoScratchFile) {
+  TempDir dir;
+  RealFileSystem fs;
+  // A folder stands where the file would go: the rename fails.
+  write_file(dir / "out" / "inside.txt", "x");
+  EXPECT_FALSE(fs.write(dir / "out", "bytes"));
+  EXPECT_EQ(names_in(dir.path()), std::vector<std::filesystem::path>{"out"});
+  EXPECT_EQ(testing::read_file(dir / "out" / "inside.txt"), "x");
+  // No folder to write in; no name at all.
+  EXPECT_FALSE(fs.write(dir / "missing" / "a.txt", "bytes"));
+  EXPECT_FALSE(fs.write(dir / "out" / "", "bytes"));
+  EXPECT_EQ(names_in(dir.path()), std::vector<std::filesystem::path>{"out"});
+  EXPECT_EQ(names_in(dir / "out"), std::vector<std::filesystem::path>{"inside.txt"});
+}
+
+TEST(ReplaceFile, WritersAtOnceEachReplaceTheFileWhole) {
+  // Each writer has a scratch file of its own: with one shared name they
+  // would write into each other's, or rename it from under each other.
+  TempDir dir;
+  RealFileSystem fs;
+  constexpr int kWriters = 4;
+  constexpr int kWrites = 100;
+  std::vector<std::string> contents;
+  for (int w = 0; w < kWriters; ++w) contents.push_back(std::string(std::size_t{1} << 16, static_cast<char>('a' + w)));
+  std::vector<int> failures(kWriters, 0);
+  {
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w) {
+      writers.emplace_back([&, w] {
+        for (int k = 0; k < kWrites; ++k) failures[static_cast<std::size_t>(w)] += fs.write(dir / "shared.txt", contents[static_cast<std::size_t>(w)]) ? 0 : 1;
+      });
+    }
+    for (std::thread& t : writers) t.join();
+  }
+  EXPECT_EQ(failures, std::vector<int>(kWriters, 0));
+  const std::string last = testing::read_file(dir / "shared.txt");
+  EXPECT_NE(std::find(contents.begin(), contents.end(), last), contents.end());
+  EXPECT_EQ(names_in(dir.path()), std::vector<std::filesystem::path>{"shared.txt"});
 }
 
 }  // namespace

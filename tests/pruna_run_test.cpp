@@ -34,6 +34,7 @@ class FaultyFileSystem final : public FileSystem {
   bool remove_file(const fs::path& p) override { return p.filename() != undeletable && real_.remove_file(p); }
   bool remove_directory(const fs::path& p) override { return real_.remove_directory(p); }
   bool same_entry(const fs::path& a, const fs::path& b) override { return real_.same_entry(a, b); }
+  std::optional<std::uint64_t> free_space(const fs::path& p) override { return real_.free_space(p); }
 
  private:
   RealFileSystem real_;

@@ -41,6 +41,15 @@ std::string read_file(const fs::path& path) {
   return ss.str();
 }
 
+std::vector<std::string> scratch_files_below(const fs::path& folder) {
+  std::vector<std::string> out;
+  if (!fs::exists(folder)) return out;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (!entry.is_directory() && entry.path().filename().native().starts_with('~')) out.push_back(fs::relative(entry.path(), folder).string());
+  }
+  return out;
+}
+
 std::string utf8(std::string_view cp932) { return names::utf8_from_cp932_lossy(cp932); }
 
 CliResult run_cli(const std::vector<std::string>& args, const fs::path& cwd, FakeConsole console) {

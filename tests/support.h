@@ -116,6 +116,10 @@ CliResult run_cli(const std::vector<std::string>& args, const fs::path& cwd, Fil
 CliResult vocar_run(const fs::path& home, const fs::path& cwd, const std::vector<std::string>& paths = {"scn"});
 CliResult vocar_config(const fs::path& home, const fs::path& cwd, const std::vector<std::string>& pairs);
 
+// The files below `folder` (relative paths) that bear a scratch name of
+// FileSystem::write ("~" first): what a write left behind.
+std::vector<std::string> scratch_files_below(const fs::path& folder);
+
 // Points TMPDIR, where the workbooks' scratch files go, at a folder of a
 // test's own, so that a run whose removal of one fails leaves nothing in the
 // machine's temporary folder; puts it back when it goes.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <regex>
 
 #include "scriptbuilder/lists/dialogue_counts.h"
@@ -46,6 +47,45 @@ TEST(SpokenText, CountsCharactersLeavingOutCommandsCommentsBlanksAndTheEnclosing
   // A second byte that reads as a backslash or a slash is half of its
   // character ("ソ" is 83 5C, "表" is 95 5C).
   EXPECT_EQ(spoken("エリ「ソ表/」"), 3u);
+}
+
+// The characters spoken as the scenario check reads them, one at a time:
+// what the scan's own loop must agree with.
+std::size_t spoken_one_by_one(std::string_view line, std::size_t from, std::string_view close) {
+  std::size_t count = 0;
+  std::string_view last;
+  for_each_spoken_character(line, from, [&](std::size_t pos, std::size_t length) {
+    ++count;
+    last = line.substr(pos, length);
+  });
+  return count > 0 && !close.empty() && last == close ? count - 1 : count;
+}
+
+TEST(SpokenText, TheScanAgreesWithTheReadingOneCharacterAtATime) {
+  // Runs of double-byte characters broken by everything that ends one: the
+  // full-width space (81 40) and its neighbours (81 41 、), blanks, commands
+  // and comments, second bytes that read as a backslash or a slash ("ソ",
+  // "表"), single-byte and half-width characters, brackets, the bytes at
+  // both ends of the lead bytes' ranges and just outside them, and a lead
+  // byte that ends the line.
+  const std::vector<std::string> pieces = {"あいう", "漢字", "　", "、", "。", " ", "\t", "\\wait(10)", "\\[chara a]",
+                                           "\\", "//", "/*", "*/", "/", "A", "ｱ", "ソ", "表", "」", "「", "\xA3",
+                                           "\x81", "\x82", "\x81\x40\x81\x40", "\x80", "\x9F\x40", "\xA0",
+                                           "\xDF", "\xE0\x40", "\xFC\xFC", "\xFD", "\xFF"};
+  const std::string_view closes[] = {"」", "\xA3", ""};
+  std::mt19937 random(24);
+  for (int k = 0; k < 20000; ++k) {
+    std::string line;
+    for (std::size_t parts = random() % 12; parts > 0; --parts) line += pieces[random() % pieces.size()];
+    // From every character boundary, as after names and marks of any length.
+    for (std::size_t from = 0; from <= line.size(); from += sjis_char_length(line, from)) {
+      for (std::string_view close : closes) {
+        ASSERT_EQ(spoken_characters_closed_by(line, from, close), spoken_one_by_one(line, from, close))
+            << utf8(line) << " from " << from << " closed by " << utf8(close);
+      }
+      if (from == line.size()) break;
+    }
+  }
 }
 
 TEST(SpokenText, FindsTheMarkThatFollowsTheName) {
@@ -123,6 +163,56 @@ TEST_F(VocarCountsRunTest, WithTheLedgerALineOfACharacterWithoutVoiceHasNoneForA
   ASSERT_EQ(vocar_run(home(), tmp.path()).status, 0);
   EXPECT_EQ(csv(), u8(kHeader + u8",先生,,0,1,1\r\nTEA,ティーチャー,,0,1,1\r\n,先生,scn\\a.txt,0,1,1\r\nTEA,ティーチャー,scn\\a.txt,0,1,1\r\n"));
   EXPECT_EQ(read_file(lists() / u8path(u8"キャラ別ボイス数リスト") / "CVO_List_TEA.txt").find("    [    1]"), std::string::npos);
+}
+
+// Writes of one file fail.
+class FailingWrites : public RealFileSystem {
+ public:
+  explicit FailingWrites(std::u8string_view name) : name_(u8path(name)) {}
+  bool write(const fs::path& path, std::string_view bytes) override {
+    return path.filename() != name_ && RealFileSystem::write(path, bytes);
+  }
+
+ private:
+  fs::path name_;
+};
+
+TEST_F(VocarCountsRunTest, AFileThatCannotBeWrittenStopsTheRunAndNoneIsHalfWritten) {
+  const ScratchTmpdir tmpdir;
+  tmpdir.use(tmp / "scratch");
+  ASSERT_EQ(vocar_run(home(), tmp.path()).status, 0);
+  const std::string whole = csv();
+  // The CSV goes first: when it fails, neither is written; when the
+  // workbook fails, the CSV is there whole. The files are written while the
+  // later phases run; the run stops either way, naming the file.
+  for (const std::u8string_view name : {u8"ボイス集計.csv", u8"ボイス集計.xlsx"}) {
+    FailingWrites files(name);
+    const CliResult r = run_cli({"vocar", "run", "--home", home().string(), "--yes", "--no-progress", "scn"}, tmp.path(), files);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(u8(std::u8string(name) + u8" ファイルを開けませんでした。\n")), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(u8(u8"処理を中断しました。")), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(lists() / u8path(name)));
+    if (name.ends_with(u8".xlsx")) {
+      EXPECT_EQ(csv(), whole);
+    }
+    EXPECT_FALSE(fs::exists(lists() / u8path(u8"ボイス集計.xlsx")));
+    EXPECT_TRUE(fs::is_empty(tmp / "scratch"));
+  }
+}
+
+TEST_F(VocarCountsRunTest, NoTemporaryFolderForTheWorkbookStopsTheRun) {
+  ASSERT_EQ(vocar_config(home(), tmp.path(), {"script_spreadsheets=0"}).status, 0);
+  const ScratchTmpdir tmpdir;
+  setenv("TMPDIR", (tmp / "missing").c_str(), 1);
+  const CliResult r = vocar_run(home(), tmp.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find(u8(u8"ボイス集計.xlsx ファイルを開けませんでした。\n")), std::string::npos) << r.err;
+  // The lists are whole; of the counts, nothing is written.
+  EXPECT_TRUE(fs::exists(lists() / u8path(u8"ファイル別ボイス数リスト") / "FVO_List.txt"));
+  EXPECT_FALSE(fs::exists(lists() / u8path(u8"ボイス集計.csv")));
+  EXPECT_FALSE(fs::exists(lists() / u8path(u8"ボイス集計.xlsx")));
 }
 
 TEST_F(VocarCountsRunTest, OnlyWithTheStaffLists) {

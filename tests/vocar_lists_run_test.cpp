@@ -317,6 +317,9 @@ TEST_F(VocarListsRunTest, ACancelWithinTheListsEndsThemWhereItCame) {
   EXPECT_EQ(read_file(text_list("ERI")), kEriInA);
   EXPECT_FALSE(fs::exists(count_list("MIO")));
   EXPECT_FALSE(fs::exists(file_list()));
+  // The counts, made beside the lists, go only with lists that are whole.
+  EXPECT_FALSE(fs::exists(lists() / u8path(u8"ボイス集計.csv")));
+  EXPECT_FALSE(fs::exists(lists() / u8path(u8"ボイス集計.xlsx")));
 
   // The same when the flag is set while the files are read (during the
   // second one): all the first character's lists over the two files.
@@ -333,6 +336,34 @@ TEST_F(VocarListsRunTest, ACancelWithinTheListsEndsThemWhereItCame) {
   EXPECT_EQ(read_file(text_list("ERI")), kEriInA + "scn\\c.txt(1): ERI_A1_0003\tエリ「c」\r\n");
   EXPECT_FALSE(fs::exists(count_list("MIO")));
   EXPECT_FALSE(fs::exists(file_list()));
+}
+
+TEST_F(VocarListsRunTest, ACancelAfterTheListsLeavesTheCountsWholeOrNotAtAll) {
+  // The scratch files of the counts' workbook go to a folder of the test's own.
+  const ScratchTmpdir tmpdir;
+  tmpdir.use(tmp / "scratch");
+  ASSERT_EQ(run().status, 0);
+  const std::string csv = read_file(lists() / u8path(u8"ボイス集計.csv"));
+  // The counts' files are made and written while the voice-embedded text
+  // is: a cancel there may come before, between or after their writes.
+  for (int k = 0; k < 20; ++k) {
+    CancellingHost host("count ボイス命令埋込済テキスト を生成しています。");
+    RealFileSystem files;
+    const RunOutcome outcome = run_with(host, files);
+    EXPECT_TRUE(outcome.aborted);
+    EXPECT_FALSE(outcome.completed);
+    EXPECT_TRUE(host.messages.empty());
+    if (fs::exists(lists() / u8path(u8"ボイス集計.csv"))) {
+      EXPECT_EQ(read_file(lists() / u8path(u8"ボイス集計.csv")), csv);
+    }
+    if (fs::exists(lists() / u8path(u8"ボイス集計.xlsx"))) {
+      const std::string book = read_file(lists() / u8path(u8"ボイス集計.xlsx"));
+      EXPECT_EQ(book.rfind("PK\x03\x04", 0), 0u);
+      EXPECT_NE(book.find("PK\x05\x06", book.size() > 64 ? book.size() - 64 : 0), std::string::npos);
+      EXPECT_TRUE(fs::exists(lists() / u8path(u8"ボイス集計.csv")));
+    }
+    EXPECT_TRUE(fs::is_empty(tmp / "scratch"));
+  }
 }
 
 TEST_F(VocarListsRunTest, FailuresEndTheRunWithTheirMessage) {

@@ -190,7 +190,8 @@ class VocarProgressTest : public VocarRunTest {
 TEST_F(VocarProgressTest, EachPhaseMovesTheBarByItsShare) {
   write_file(scn() / "a.txt", "エリ「…」");
   // The workbooks are the last step, with a share of their own: each one
-  // moves the bar when it is written.
+  // moves the bar when it is written. The counts' files, made beside the
+  // later phases, show their names once the phases are done.
   RecordingHost with_workbooks;
   EXPECT_EQ(run_with(with_workbooks),
             (std::vector<std::string>{
@@ -198,10 +199,10 @@ TEST_F(VocarProgressTest, EachPhaseMovesTheBarByItsShare) {
                 "file 声優用台本\\[全キャラ一括台本]\\scn\\a.xls", "position 256", "pause 20",
                 "count スタッフ用リスト を生成しています。", "file スタッフ用リスト\\キャラ別テキストリスト\\CTX_List_ERI.txt",
                 "file スタッフ用リスト\\キャラ別ボイス数リスト\\CVO_List_ERI.txt",
-                "file スタッフ用リスト\\ファイル別ボイス数リスト\\FVO_List.txt", "file スタッフ用リスト\\ボイス集計.csv",
-                "file スタッフ用リスト\\ボイス集計.xlsx", "position 512", "pause 20",
+                "file スタッフ用リスト\\ファイル別ボイス数リスト\\FVO_List.txt", "position 512", "pause 20",
                 "count ボイス命令埋込済テキスト を生成しています。", "file ボイス命令埋込済テキスト\\scn\\a.txt", "position 768",
-                "pause 20", "count 声優用台本（Excel形式） を生成しています。", "file 声優用台本\\[ERI]エリ.xlsx", "position 896",
+                "pause 20", "file スタッフ用リスト\\ボイス集計.csv", "file スタッフ用リスト\\ボイス集計.xlsx",
+                "count 声優用台本（Excel形式） を生成しています。", "file 声優用台本\\[ERI]エリ.xlsx", "position 896",
                 "file 声優用台本\\[全キャラ一括台本].xlsx", "position 1024", "pause 20"}));
   EXPECT_EQ(with_workbooks.completions.size(), 1u);
 
@@ -215,11 +216,11 @@ TEST_F(VocarProgressTest, EachPhaseMovesTheBarByItsShare) {
                                "count スタッフ用リスト を生成しています。",
                                "file スタッフ用リスト\\キャラ別テキストリスト\\CTX_List_ERI.txt",
                                "file スタッフ用リスト\\キャラ別ボイス数リスト\\CVO_List_ERI.txt",
-                               "file スタッフ用リスト\\ファイル別ボイス数リスト\\FVO_List.txt",
-                               "file スタッフ用リスト\\ボイス集計.csv", "file スタッフ用リスト\\ボイス集計.xlsx", "position 682",
+                               "file スタッフ用リスト\\ファイル別ボイス数リスト\\FVO_List.txt", "position 682",
                                "pause 20",
                                "count ボイス命令埋込済テキスト を生成しています。", "file ボイス命令埋込済テキスト\\scn\\a.txt",
-                               "position 1024", "pause 20"}));
+                               "position 1024", "pause 20", "file スタッフ用リスト\\ボイス集計.csv",
+                               "file スタッフ用リスト\\ボイス集計.xlsx"}));
   EXPECT_EQ(all.completions, std::vector<std::string>{"台本化処理が完了しました。"});
   EXPECT_EQ(all.captions, std::vector<std::string>{"Lumeno Scenify Tool"});
 

@@ -302,7 +302,7 @@ TEST_F(VocarWorkbooksTest, AWorkbookThatCannotBeWrittenStopsTheRun) {
   EXPECT_NE(r.err.find(u8(u8"処理を中断しました。")), std::string::npos) << r.err;
   // Nothing half-written in its place, and no scratch file left.
   EXPECT_FALSE(fs::exists(scripts() / u8path(u8"[ERI]エリ.xlsx")));
-  for (const auto& [name, bytes] : files_below(home())) EXPECT_FALSE(name.ends_with(".lumeno-part")) << name;
+  EXPECT_EQ(scratch_files_below(home()), std::vector<std::string>{});
   EXPECT_TRUE(fs::is_empty(scratch));
 
   // No temporary folder to make the workbooks in: the same, and the rest
@@ -311,6 +311,73 @@ TEST_F(VocarWorkbooksTest, AWorkbookThatCannotBeWrittenStopsTheRun) {
   const CliResult missing = run();
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find(u8(u8".xlsx ファイルを開けませんでした。")), std::string::npos) << missing.err;
+}
+
+// A temporary folder with `free` bytes of room, whatever the disk has.
+class RoomInTemp : public RealFileSystem {
+ public:
+  explicit RoomInTemp(std::uint64_t free) : free_(free) {}
+  std::optional<std::uint64_t> free_space(const fs::path&) override { return free_; }
+
+ private:
+  std::uint64_t free_;
+};
+
+TEST_F(VocarWorkbooksTest, ATemporaryFolderWithoutRoomIsNamedWithTheRoomNeededAndFree) {
+  write_scenario();
+  // Named as TMPDIR names it, with a separator at the end: the message
+  // shows the folder without it.
+  const fs::path scratch = tmp / "scratch";
+  const ScratchTmpdir tmpdir;
+  tmpdir.use(scratch / "");
+  const std::string says = u8(u8"の空き容量が足りません（必要 約 ");
+  const std::string moves = u8(u8" MB、空き 12 MB）。一時フォルダは環境変数 TMPDIR で空きのある場所に移せます。\n");
+
+  // 12 MB free: no workbook of the scripts can be made. The message names
+  // one of them, the folder and the room; nothing is left half-made.
+  ASSERT_EQ(vocar({"config", "output_staff_lists=0"}, home()).status, 0);
+  RoomInTemp small(std::uint64_t{12} << 20);
+  const CliResult r = run_cli({"vocar", "run", "--home", home().string(), "--yes", "--no-progress", "scn"}, tmp.path(), small);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  const std::size_t at = r.err.find(u8(u8".xlsx ファイルを作成できませんでした。一時フォルダ ") + scratch.string() + " " + says);
+  ASSERT_NE(at, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.rfind((scripts() / "").string(), at), 0u) << r.err;
+  const std::size_t number = at + r.err.substr(at).find(says) + says.size();
+  EXPECT_GE(std::stoi(r.err.substr(number)), 64) << r.err;
+  EXPECT_EQ(r.err.find(moves, number), r.err.find(' ', number)) << r.err;
+  EXPECT_EQ(r.err.find(u8(u8"ファイルを開けませんでした")), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(u8(u8"処理を中断しました。")), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(scripts() / u8path(u8"[全キャラ一括台本].xlsx")));
+  EXPECT_TRUE(fs::is_empty(scratch));
+
+  // Without the scripts, the counts workbook of the staff lists says the same.
+  ASSERT_EQ(vocar({"config", "output_scripts=0", "output_staff_lists=1"}, home()).status, 0);
+  const CliResult counts = run_cli({"vocar", "run", "--home", home().string(), "--yes", "--no-progress", "scn"}, tmp.path(), small);
+  EXPECT_EQ(counts.status, 1);
+  EXPECT_NE(counts.err.find(u8(u8"スタッフ用リスト/ボイス集計.xlsx ファイルを作成できませんでした。一時フォルダ ") + scratch.string() + " " + says),
+            std::string::npos)
+      << counts.err;
+  EXPECT_NE(counts.err.find(moves), std::string::npos) << counts.err;
+  EXPECT_TRUE(fs::is_empty(scratch));
+}
+
+TEST_F(VocarWorkbooksTest, RoomForOneWorkbookAtATimeMakesThemOneAfterAnother) {
+  // Each workbook asks for its own room; one that has not room beside those
+  // being made waits for them rather than stopping the run.
+  write_scenario();
+  const fs::path scratch = tmp / "scratch";
+  const ScratchTmpdir tmpdir;
+  tmpdir.use(scratch);
+  RoomInTemp room(std::uint64_t{80} << 20);
+  const CliResult r = run_cli({"vocar", "run", "--home", home().string(), "--yes", "--no-progress", "scn"}, tmp.path(), room);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  for (std::u8string_view book : {u8"[ERI]エリ.xlsx", u8"[YUU]ユウ.xlsx", u8"[MINA]ミナ.xlsx", u8"[全キャラ一括台本].xlsx"}) {
+    EXPECT_TRUE(fs::exists(scripts() / u8path(book))) << u8(book);
+  }
+  EXPECT_TRUE(fs::exists(home() / u8path(u8"スタッフ用リスト/ボイス集計.xlsx")));
+  EXPECT_TRUE(fs::is_empty(scratch));
 }
 
 }  // namespace

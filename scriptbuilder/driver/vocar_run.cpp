@@ -117,7 +117,10 @@ int VocarRun::run_phases(RunContext& ctx) {
   // the later phases; they are the run's last step but the ledger.
   std::optional<ScriptWorkbooks> workbooks;
   if (settings.output_scripts && settings.script_spreadsheets) workbooks.emplace(ctx.app, ctx.fs, host);
-  BuilderRun run{ctx, settings, *characters, matcher, voices, writes, workbooks ? &*workbooks : nullptr, &marks_};
+  // What a phase leaves to finish in the background (the counts beside the
+  // staff lists) is waited for at the end, before the scripts' workbooks.
+  BackgroundOutputs background;
+  BuilderRun run{ctx, settings, *characters, matcher, voices, writes, workbooks ? &*workbooks : nullptr, &marks_, &background};
   if (ledger) {
     if (!ledger->scan(run)) return -1;
     // The take book and the marks typed into the scripts are read whole
@@ -139,9 +142,15 @@ int VocarRun::run_phases(RunContext& ctx) {
     if (!enabled(phase)) continue;
     host.progress_set_count_text(phase.progress_text);
     voices.reset_voice_counters();
-    const int status = phase.run(run);
+    int status = phase.run(run);
+    // The pick-up scripts follow the scripts, their workbooks with theirs.
+    if (status == 0 && takes && phase.setting_slot == kOutputScripts &&
+        (!run.finish_writes() || !takes->write_pickups(run, workbooks ? &*workbooks : nullptr))) {
+      status = -1;
+    }
     // Every output of the phase is on disk before it counts as done.
     if (!run.finish_writes() || status != 0) {
+      background.stop();
       if (workbooks) workbooks->stop();
       return -1;
     }
@@ -149,6 +158,10 @@ int VocarRun::run_phases(RunContext& ctx) {
     ++done;
     host.progress_set_position(done * 1024 / total);
     host.pause_ms(20);
+  }
+  if (!background.finish()) {
+    if (workbooks) workbooks->stop();
+    return -1;
   }
   if (workbooks) {
     if (!workbooks->finish(done * 1024 / total, 1024)) return -1;

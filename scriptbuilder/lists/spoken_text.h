@@ -53,4 +53,9 @@ void for_each_spoken_character(std::string_view line, std::size_t from, F&& f) {
 // encloses the line).
 std::size_t spoken_characters(std::string_view line, std::size_t mark_end, std::string_view mark);
 
+// The same with the bracket that encloses the line given: `close` is
+// closing_bracket(last_character(mark)), empty for none. One walk over the
+// line, for the scan that counts every line of a run.
+std::size_t spoken_characters_closed_by(std::string_view line, std::size_t mark_end, std::string_view close);
+
 }  // namespace lumeno::scriptbuilder

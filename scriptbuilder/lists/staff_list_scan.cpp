@@ -64,6 +64,16 @@ bool names_overlap(const CharacterTable& table) {
   return false;
 }
 
+// text.starts_with(prefix) for the few bytes of a dialogue mark, compared
+// in place: the counts ask it of every line.
+bool begins_with(std::string_view text, std::string_view prefix) {
+  if (prefix.size() > text.size()) return false;
+  for (std::size_t k = 0; k < prefix.size(); ++k) {
+    if (text[k] != prefix[k]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string text_list_name(std::string_view voice_prefix) { return list_name(kTextListFolder, "CTX_List_", voice_prefix); }
@@ -88,6 +98,7 @@ StaffListScan::StaffListScan(const CharacterTable& table, const DialogueMatcher&
   if (marks_) {
     counts_.resize(table.characters.size());
     file_dialogue_counts_.resize(table.characters.size());
+    for (const std::string& mark : *marks_) mark_closes_.emplace_back(mark, closing_bracket(last_character(mark)));
   }
 }
 
@@ -96,8 +107,18 @@ void StaffListScan::count_line(int c, std::string_view line, std::size_t name_le
   DialogueCounts& counts = file_dialogue_counts_[k];
   if (counts == DialogueCounts{}) counted_.push_back(static_cast<std::uint32_t>(k));
   (voiced ? counts.voiced : counts.unvoiced) += 1;
-  const std::string_view mark = mark_at(line, name_length, *marks_);
-  counts.characters += static_cast<std::int64_t>(spoken_characters(line, name_length + mark.size(), mark));
+  // The first mark that follows the name (mark_at), and its bracket.
+  const std::string_view after_name = line.substr(name_length);
+  std::size_t mark_end = name_length;
+  std::string_view close;
+  for (const auto& [mark, mark_close] : mark_closes_) {
+    if (begins_with(after_name, mark)) {
+      mark_end += mark.size();
+      close = mark_close;
+      break;
+    }
+  }
+  counts.characters += static_cast<std::int64_t>(spoken_characters_closed_by(line, mark_end, close));
 }
 
 void StaffListScan::add_entry(int voiced, std::string_view relative_name, std::int64_t line, std::string_view line_text,

@@ -85,6 +85,8 @@ class StaffListScan {
   std::span<const FileVoiceCount> file_counts(std::size_t k) const;
   // The counts for the budget by character (table index), when counted.
   const std::vector<CharacterCounts>& dialogue_counts() const { return counts_; }
+  // The same, taken away: for the files made of them once every file is scanned.
+  std::vector<CharacterCounts> take_dialogue_counts() { return std::move(counts_); }
 
  private:
   void add_entry(int voiced, std::string_view relative_name, std::int64_t line, std::string_view line_text,
@@ -107,8 +109,11 @@ class StaffListScan {
   std::vector<std::uint32_t> own_touched_;
   std::vector<std::uint32_t> first_touched_;
   std::vector<DialogueMatch> claims_;
-  // The counts for the budget, and the file's counts by table index.
+  // The counts for the budget, and the file's counts by table index; each
+  // dialogue mark with the closing partner of its last character, found
+  // once rather than for every line.
   const DialogueMarks* marks_ = nullptr;
+  std::vector<std::pair<std::string_view, std::string_view>> mark_closes_;
   std::vector<CharacterCounts> counts_;
   std::vector<DialogueCounts> file_dialogue_counts_;
   std::vector<std::uint32_t> counted_;

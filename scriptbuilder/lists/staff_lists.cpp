@@ -9,19 +9,21 @@
 // voice count list and the file voice list are written whole, once.
 //
 // Every write appends, on a folder the run has emptied: characters with the
-// same voice prefix share their list files, one list after the other. Last,
-// the counts for the budget (dialogue_counts.h) go out through the run's
-// writer.
+// same voice prefix share their list files, one list after the other. The
+// counts for the budget (dialogue_counts.h) are gathered by the same scan;
+// their files are made on a thread of their own while the lists are written,
+// and written after them while the run goes on (counts_files.h).
 #include "scriptbuilder/lists/staff_lists.h"
 
 #include <filesystem>
+#include <memory>
 #include <new>
+#include <system_error>
 #include <unordered_set>
 
+#include "scriptbuilder/lists/counts_files.h"
 #include "scriptbuilder/lists/staff_list_scan.h"
 #include "scriptbuilder/run_context.h"
-#include "scriptbuilder/workbooks/library_files.h"
-#include "scriptbuilder/workbooks/scratch_workbook.h"
 #include "shell/files.h"
 #include "shell/names.h"
 #include "shell/sjis.h"
@@ -31,6 +33,14 @@ namespace lumeno::scriptbuilder {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The counts go with the staff lists, but for a build that the benchmarks
+// make to time the lists without them (bench/vocar_counts.sh).
+#ifdef LUMENO_BENCH_WITHOUT_COUNTS
+constexpr bool kWriteCounts = false;
+#else
+constexpr bool kWriteCounts = true;
+#endif
 
 // A text list longer than this is written out between files.
 constexpr std::size_t kTextListPart = 64 * 1024;
@@ -248,55 +258,38 @@ int StaffListWriter::write_file_voice_list(const ReadEnd& read) {
   return ended ? -1 : 0;
 }
 
-// The counts for the budget, as CSV and as a workbook, through the run's
-// writer once the lists stand.
-bool write_dialogue_counts(BuilderRun& run, const StaffListScan& scan) {
-  std::vector<std::string> file_names;
-  file_names.reserve(run.file_count());
-  for (std::size_t k = 0; k < run.file_count(); ++k) file_names.push_back(run.file(k).relative_name);
-  const std::vector<CountsRow> rows = counts_rows(run.characters, scan.dialogue_counts(), file_names);
-  const Cp932Decoder decoder;
-  std::string name(kStaffListFolder);
-  name += '\\';
-  const std::string csv_name = name + std::string(kCountsCsv);
-  if (!run.write_output(csv_name, counts_csv(rows, decoder))) return false;
-  run.host().progress_set_file_text(csv_name);
-
-  const std::string workbook_name = name + std::string(kCountsWorkbook);
-  const std::optional<fs::path> scratch = library_files::scratch_folder();
-  const std::optional<std::string> scratch_name = scratch ? library_files::library_name(*scratch) : std::nullopt;
-  ScratchWorkbook workbook;
-  if (scratch_name) {
-    workbook = make_scratch_workbook(run.ctx.fs, *scratch, *scratch_name, scratch_name_prefix(&run) + "counts.xlsx",
-                                     [&](const WorkbookTarget& target) { return write_counts_workbook(target, rows, decoder); });
-  }
-  if (workbook.status != WorkbookStatus::written) {
-    const fs::path failed = workbook.left_behind ? *workbook.left_behind : run.ctx.app.home_path(workbook_name);
-    run.host().message(workbook.left_behind ? cannot_delete_message(names::display_name(failed))
-                                            : cannot_open_message(names::display_name(failed)));
-    run.host().request_cancel();
-    return false;
-  }
-  if (!run.write_output(workbook_name, std::move(workbook.bytes))) return false;
-  run.host().progress_set_file_text(workbook_name);
-  return true;
-}
-
 }  // namespace
 
 int write_staff_lists(BuilderRun& run) {
   try {
-    StaffListScan scan(run.characters, run.matcher, run.marks);
+    const DialogueMarks* counted = kWriteCounts ? run.marks : nullptr;
+    StaffListScan scan(run.characters, run.matcher, counted);
     StaffListWriter writer(run, scan);
     // The run driver reset the counters for the character lists.
     const ReadEnd read = writer.scan_files();
+    // The counts are whole once every file is scanned: their files are made
+    // from here on beside the lists, and written once the lists are.
+    std::unique_ptr<CountsFiles> counts;
+    if (counted && read.reason == ReadEnd::complete) {
+      try {
+        counts = std::make_unique<CountsFiles>(run, scan.take_dialogue_counts());
+      } catch (const std::system_error&) {
+        // No thread for them: the system is out of what it takes.
+        run.host().message(kMsgNoMemory);
+        return -1;
+      }
+    }
     // The lists are appended here, not through the writer: its removal of
     // the folder of an earlier run must be done first.
     if (!run.finish_writes()) return -1;
     if (writer.write_character_lists(read) != 0) return -1;
     run.voices.reset_voice_counters();
     if (writer.write_file_voice_list(read) != 0) return -1;
-    return !run.marks || write_dialogue_counts(run, scan) ? 0 : -1;
+    if (!counts) return 0;
+    if (!counts->release()) return -1;
+    if (!run.background) return counts->finish() ? 0 : -1;
+    run.background->add(std::move(counts));
+    return 0;
   } catch (const std::bad_alloc&) {
     run.host().message(kMsgNoMemory);
     return -1;

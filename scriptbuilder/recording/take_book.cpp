@@ -513,8 +513,9 @@ struct SheetPlan {
 
 std::string take_counts_line(const TakeCounts& counts) {
   const double share = counts.in_use == 0 ? 0.0 : 100.0 * static_cast<double>(counts.ok) / static_cast<double>(counts.in_use);
-  return format("収録済 %zu / %zu（%.1f%%）　要再収録 %zu　未収録 %zu", counts.ok, counts.in_use, share, counts.redo,
-                counts.open);
+  const auto n = [](std::size_t v) { return std::to_string(v); };
+  return "収録済 " + n(counts.ok) + " / " + n(counts.in_use) + format("（%.1f%%）", share) + "　要再収録 " + n(counts.redo) +
+         "　未収録 " + n(counts.open);
 }
 
 TakeBookTables take_book_sheets(const MergedBook& merged, const CharacterTable& characters,

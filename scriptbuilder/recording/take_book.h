@@ -152,6 +152,7 @@ struct RunTake {
   std::string file;   // its file's relative name (UTF-8)
   std::uint32_t line = 0;
   std::string text;   // the speech as an actor reads it (UTF-8)
+  std::uint32_t file_position = 0;  // its file's position in the run order
 };
 
 // The run's view for the merge: its voices in run order, the list entries

@@ -4,6 +4,7 @@
 #include <new>
 #include <unordered_set>
 
+#include "scriptbuilder/recording/pickups.h"
 #include "scriptbuilder/workbooks/library_files.h"
 #include "scriptbuilder/workbooks/scratch_workbook.h"
 #include "scriptbuilder/workbooks/script_sheet.h"
@@ -200,6 +201,7 @@ bool TakeBookRun::take(BuilderRun& run) {
 
 bool TakeBookRun::merge(BuilderRun& run, const RunVoices& voices) {
   const Cp932Decoder& decoder = *decoder_;
+  run_voices_ = &voices;
   // The run's voices, in run order.
   std::unordered_set<std::string> in_run;
   for (std::size_t k = 0; k < voices.files.size(); ++k) {
@@ -212,6 +214,7 @@ bool TakeBookRun::merge(BuilderRun& run, const RunVoices& voices) {
       take.character = line.character;
       take.file = file_name;
       take.line = line.line;
+      take.file_position = static_cast<std::uint32_t>(k);
       if (i < file.speeches.size()) {
         take.text = decoder.utf8(file.speeches[i]);
         // The most a cell holds; a speech that long is cut the same way every time.
@@ -284,6 +287,49 @@ bool TakeBookRun::merge(BuilderRun& run, const RunVoices& voices) {
   return true;
 }
 
+bool TakeBookRun::write_pickups(BuilderRun& run, ScriptWorkbooks* workbooks) {
+  const std::string folder = std::string(kScriptFolder) + "\\" + std::string(kPickupFolder) + "\\";
+  // The folder stands even when nobody owes anything.
+  if (!run.writes.submit_folder(run.ctx.app.home_path(folder.substr(0, folder.size() - 1)))) {
+    run.writes.show_failure(run.host());
+    return false;
+  }
+  // What is owed, file by file (the voices are in run order).
+  std::vector<std::vector<OwedVoice>> owed(run.file_count());
+  std::size_t k = 0;
+  for (std::size_t f = 0; f < run_voices_->files.size(); ++f) {
+    for (const VoiceLine& line : run_voices_->files[f].lines) {
+      const TakeRow& row = merged_->book.rows[merged_->row_of_voice[k++]];
+      std::optional<std::string> reason = owed_reason(row);
+      if (reason) owed[f].push_back({f, line.line, line.character, line.voice_name, std::move(*reason)});
+    }
+  }
+  PickupWriter writer(run.characters, run.settings, run.matcher, *run.marks);
+  std::string source;
+  for (std::size_t f = 0; f < owed.size(); ++f) {
+    if (owed[f].empty()) continue;
+    if (run.cancelled()) return false;
+    if (run.read_source(run.file(f), source) != BuilderRun::SourceStatus::ok) return false;
+    writer.add_file(run.file(f).relative_name, std::move(source), owed[f]);
+    source = std::string();
+  }
+  const LocalDate today = local_date();
+  const std::string heading = pickup_heading(today.year, today.month, today.day);
+  for (PickupScript& script : writer.finish()) {
+    const Character& character = run.characters.characters[static_cast<std::size_t>(script.character)];
+    if (workbooks) {
+      const SessionMarks& reasons = pickup_reasons_.emplace_back(std::move(script.reasons));
+      WorkbookScript copy{character.display_name, script.script, script.speech_lines, heading, true, &reasons};
+      workbooks->add(folder + pickup_file_name({}, {}, ".xlsx"), copy);
+      workbooks->add(folder + pickup_file_name(character.voice_prefix, character.display_name, ".xlsx"), std::move(copy));
+    }
+    const std::string name = folder + pickup_file_name(character.voice_prefix, character.display_name, ".zd");
+    if (!run.write_output(name, std::move(script.script))) return false;
+    run.host().progress_set_file_text(name);
+  }
+  return !run.cancelled();
+}
+
 int TakeBookRun::finish(BuilderRun& run) {
   std::optional<Made> made = making_->get();
   making_.reset();
@@ -302,7 +348,7 @@ int TakeBookRun::finish(BuilderRun& run) {
 
 std::string TakeBookRun::completion_lines() const {
   std::string out = take_counts_line(merged_->counts);
-  if (carried_ > 0) out += format("\n台本への記入を収録台帳に取り込みました: %zu 件", carried_);
+  if (carried_ > 0) out += "\n台本への記入を収録台帳に取り込みました: " + std::to_string(carried_) + " 件";
   if (!merged_->book.not_carried.empty()) {
     std::string lost;
     for (const std::string& what : merged_->book.not_carried) {

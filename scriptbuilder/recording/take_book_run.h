@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +27,7 @@
 #include "scriptbuilder/recording/run_voices.h"
 #include "scriptbuilder/recording/take_book.h"
 #include "scriptbuilder/run_context.h"
+#include "scriptbuilder/workbooks/script_workbooks.h"
 #include "scriptbuilder/workbooks/session_marks.h"
 #include "shell/cp932_decoder.h"
 
@@ -56,6 +58,11 @@ class TakeBookRun {
   bool start();
   bool take(BuilderRun& run);
   bool merge(BuilderRun& run, const RunVoices& voices);
+  // After the scripts (with output_scripts): the pick-up scripts of what is
+  // still owed, 声優用台本\[追加収録], their workbooks handed to `workbooks`
+  // (when the run makes them). False when the run must stop (its message
+  // shown).
+  bool write_pickups(BuilderRun& run, ScriptWorkbooks* workbooks);
   // 0, or -1 when the run must stop (its message shown).
   int finish(BuilderRun& run);
 
@@ -84,7 +91,9 @@ class TakeBookRun {
   std::vector<RunTake> voices_;
   std::optional<MergedBook> merged_;
   std::vector<std::string> sheet_names_;
+  const RunVoices* run_voices_ = nullptr;
   std::size_t carried_ = 0;
+  std::deque<SessionMarks> pickup_reasons_;  // the pick-up workbooks' marks, kept while they are made
   SessionMarks session_marks_;
   // The new book's bytes, or the message of its failure.
   struct Made {

@@ -8,11 +8,16 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace lumeno::scriptbuilder::library_files {
 
 // The system's temporary folder; nullopt when there is none.
 std::optional<std::filesystem::path> scratch_folder();
+
+// The environment variable that moves the temporary folder, the first the
+// platform asks: TMPDIR on POSIX, TMP on Windows.
+std::string_view scratch_folder_variable();
 
 // The name by which the library opens `path`: its native name on POSIX; on
 // Windows (where the library's C runtime opens narrow names in the ANSI code

@@ -14,6 +14,8 @@ std::optional<std::filesystem::path> scratch_folder() {
   return folder;
 }
 
+std::string_view scratch_folder_variable() { return "TMPDIR"; }
+
 std::optional<std::string> library_name(const std::filesystem::path& path) { return path.native(); }
 
 void allow_open_files(std::size_t files) {

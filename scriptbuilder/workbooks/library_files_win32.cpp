@@ -49,6 +49,8 @@ std::optional<std::filesystem::path> scratch_folder() {
   return folder;
 }
 
+std::string_view scratch_folder_variable() { return "TMP"; }
+
 std::optional<std::string> library_name(const std::filesystem::path& path) {
   // ASCII opens the same way in every code page: the name itself, or its
   // short form (the file's, or for a file not made yet its folder's).

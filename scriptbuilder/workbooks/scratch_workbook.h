@@ -4,6 +4,7 @@
 // place through the FileSystem like every other output.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -30,6 +31,24 @@ struct ScratchWorkbook {
 ScratchWorkbook make_scratch_workbook(FileSystem& fs, const std::filesystem::path& folder, const std::string& folder_name,
                                       const std::string& file_name,
                                       const std::function<WorkbookStatus(const WorkbookTarget&)>& make);
+
+// The room a workbook made from `text_bytes` of text takes in the scratch
+// folder while it is made. The library's temporary files hold the
+// workbook's XML (four to five times its text) and then the workbook, and
+// it does not notice a write to them that fails: with too little room a
+// workbook would come out cut short, so the room is asked for first.
+std::uint64_t scratch_room(std::uint64_t text_bytes);
+
+// The message for a scratch folder `folder` with `free` bytes where the
+// workbook `workbook` needs `needed`: both paths, both amounts in MB, and
+// the environment variable that moves the folder.
+std::string scratch_room_message(const std::filesystem::path& workbook, const std::filesystem::path& folder, std::uint64_t needed,
+                                 std::uint64_t free);
+
+// The message above when `folder` has not the room for `workbook` made
+// from `text_bytes` of text; nullopt when it has (or when `fs` cannot tell).
+std::optional<std::string> scratch_room_shortage(FileSystem& fs, const std::filesystem::path& folder,
+                                                 const std::filesystem::path& workbook, std::uint64_t text_bytes);
 
 // A folder of the scratch folder, made for one workbook's files and removed
 // with them: when it cannot be made, made() is false and the caller works in

@@ -143,6 +143,7 @@ class Writer {
   const std::function<bool()>& cancelled_;
   std::size_t sheet_rows_;
   const SessionMarks* marks_;
+  const SessionMarks* current_marks_ = nullptr;  // the script's being written
   WorkbookHandle wb_;
   SheetNames names_;
   bool failed_ = false;
@@ -152,6 +153,7 @@ class Writer {
   lxw_format* frame_[4][3] = {};
   lxw_format* box_ = nullptr;  // 収録 on a voice row: all four sides
   lxw_format* heading_ = nullptr;
+  lxw_format* grey_ = nullptr;
   lxw_format* link_ = nullptr;
   lxw_format* total_ = nullptr;
 };
@@ -196,6 +198,8 @@ bool Writer::make_formats() {
   }
   box_ = font(workbook_add_format(wb_.get()));
   format_set_border(box_, LXW_BORDER_THIN);
+  grey_ = font(workbook_add_format(wb_.get()));
+  format_set_font_color(grey_, 0x808080);
   heading_ = font(workbook_add_format(wb_.get()));
   format_set_bold(heading_);
   format_set_bottom(heading_, LXW_BORDER_THIN);
@@ -218,7 +222,7 @@ bool Writer::set_up_script_page(lxw_worksheet* ws, const std::string& name, cons
   for (int c = 0; c < kColumns; ++c) {
     if (!ok(worksheet_set_column(ws, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), kColumnWidths[c], nullptr))) return false;
   }
-  if (marks_ != nullptr) {
+  if (current_marks_ != nullptr) {
     lxw_row_col_options hidden{};
     hidden.hidden = LXW_TRUE;
     if (!ok(worksheet_set_column_opt(ws, kShownStatusColumn, kShownStatusColumn + 1, 11, nullptr, &hidden))) return false;
@@ -310,7 +314,9 @@ WorkbookStatus Writer::write_script(const WorkbookScript& script, Summary& summa
     const std::string name = names_.add(part == 0 ? base : base + u("(続") + std::to_string(part + 1) + ")");
     if (part == 0) summary.name = name;
     lxw_worksheet* ws = add_sheet(name);
-    if (!ws || !set_up_script_page(ws, name, sheet, script.relative_name, page_of_row(from), count)) {
+    current_marks_ = script.marks != nullptr ? script.marks : marks_;
+    const std::string_view header_middle = script.heading.empty() ? std::string_view(script.relative_name) : script.heading;
+    if (!ws || !set_up_script_page(ws, name, sheet, header_middle, page_of_row(from), count)) {
       return WorkbookStatus::failed;
     }
     for (std::size_t k = 0; k < count; ++k) {
@@ -321,9 +327,13 @@ WorkbookStatus Writer::write_script(const WorkbookScript& script, Summary& summa
       const RowFrame frame = frames.empty() ? RowFrame{} : frames[r];
       const std::string_view cells[] = {row.voice, row.speaker, row.text, {}, {}};
       if (!frame.inside && !row.own()) {
+        // A cue of a pick-up script: another character's line, in grey.
+        const bool cue = script.grey_cues && !row.continuation() && !row.speaker.empty() && row.speaker != " ";
         for (int c = 0; c < 3; ++c) {
           if (cells[c].empty()) continue;
-          if (!ok(worksheet_write_string(ws, at, static_cast<lxw_col_t>(c), cell(cells[c]), nullptr))) return WorkbookStatus::failed;
+          if (!ok(worksheet_write_string(ws, at, static_cast<lxw_col_t>(c), cell(cells[c]), cue ? grey_ : nullptr))) {
+            return WorkbookStatus::failed;
+          }
         }
         continue;
       }
@@ -331,9 +341,9 @@ WorkbookStatus Writer::write_script(const WorkbookScript& script, Summary& summa
       // session's marks of its voice.
       const int edge = (frame.top ? 1 : 0) | (frame.bottom ? 2 : 0);
       const SessionMark* mark = nullptr;
-      if (marks_ != nullptr && row.own()) {
-        const auto it = marks_->find(std::string(row.voice));
-        if (it != marks_->end()) mark = &it->second;
+      if (current_marks_ != nullptr && row.own()) {
+        const auto it = current_marks_->find(std::string(row.voice));
+        if (it != current_marks_->end()) mark = &it->second;
       }
       for (int c = 0; c < kColumns; ++c) {
         lxw_format* f = nullptr;

@@ -49,6 +49,13 @@ struct WorkbookScript {
   // speech that follow it (ScriptCopies in run_context.h). Missing ones
   // count as none.
   std::vector<std::uint32_t> speech_lines;
+  // For scripts that are not one file's (the pick-up scripts): the page
+  // header's middle (CP932) in place of the file's name; other characters'
+  // dialogue in grey (the cues); the marks of its voices, in place of the
+  // workbook's.
+  std::string heading;
+  bool grey_cues = false;
+  const SessionMarks* marks = nullptr;
 };
 
 inline constexpr std::string_view kContentsSheet = "目次";

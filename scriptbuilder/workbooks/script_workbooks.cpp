@@ -19,10 +19,6 @@ namespace {
 // Windows process may hold 2048.
 constexpr std::size_t kMaxBuilders = 4;
 constexpr int kWaitMs = 50;
-// Room the scratch folder must have while a workbook is made: for every
-// byte of its scripts, and besides.
-constexpr std::uint64_t kScratchPerScriptByte = 6;
-constexpr std::uint64_t kScratchReserve = std::uint64_t{64} << 20;
 
 }  // namespace
 
@@ -41,6 +37,11 @@ ScriptWorkbooks::~ScriptWorkbooks() {
 
 void ScriptWorkbooks::add(std::string_view workbook, std::string_view relative_name, std::string_view script,
                           std::span<const std::uint32_t> speech_lines) {
+  add(workbook, WorkbookScript{std::string(relative_name), std::string(script),
+                               std::vector<std::uint32_t>(speech_lines.begin(), speech_lines.end())});
+}
+
+void ScriptWorkbooks::add(std::string_view workbook, WorkbookScript script) {
   if (started_) return;
   std::string key(workbook);
   auto [it, added] = index_.try_emplace(key, books_.size());
@@ -51,9 +52,8 @@ void ScriptWorkbooks::add(std::string_view workbook, std::string_view relative_n
     books_.push_back(std::move(book));
   }
   Book& book = *books_[it->second];
-  book.scripts.push_back(WorkbookScript{std::string(relative_name), std::string(script),
-                                        std::vector<std::uint32_t>(speech_lines.begin(), speech_lines.end())});
-  book.bytes += script.size();
+  book.bytes += script.script.size();
+  book.scripts.push_back(std::move(script));
 }
 
 void ScriptWorkbooks::start() {
@@ -89,7 +89,7 @@ void ScriptWorkbooks::work() {
     try {
       state = make(*book, number);
     } catch (const std::exception&) {
-      fail(book->path, false);  // no memory for it: not written
+      fail(cannot_open_message(names::display_name(book->path)));  // no memory for it: not written
     }
     {
       const std::lock_guard lock(mutex_);
@@ -102,17 +102,17 @@ void ScriptWorkbooks::work() {
 }
 
 ScriptWorkbooks::State ScriptWorkbooks::make(Book& book, std::size_t number) {
+  const std::string cannot_open = cannot_open_message(names::display_name(book.path));
   if (!scratch_folder_ || !scratch_folder_name_) {
-    fail(book.path, false);
+    fail(cannot_open);
     return State::failed;
   }
-  // The library's temporary files hold a workbook's XML (four to five times
-  // its scripts) and then the workbook, and it does not notice a write to
-  // them that fails: with too little room a workbook would come out cut
-  // short. So the room for every workbook being made is asked for first.
-  const std::uint64_t need = static_cast<std::uint64_t>(book.bytes) * kScratchPerScriptByte + kScratchReserve;
-  if (!reserve_scratch(need)) {
-    fail(book.path, false);
+  // The room for every workbook being made is asked for first.
+  const std::uint64_t need = scratch_room(book.bytes);
+  std::uint64_t free = 0;
+  if (!reserve_scratch(need, free)) {
+    if (stopping()) return State::cancelled;
+    fail(scratch_room_message(book.path, *scratch_folder_, need, free));
     return State::failed;
   }
   struct Release {
@@ -131,7 +131,7 @@ ScriptWorkbooks::State ScriptWorkbooks::make(Book& book, std::size_t number) {
   const std::filesystem::path& folder = own.made() ? own.path() : *scratch_folder_;
   const std::optional<std::string> folder_name = own.made() ? library_files::library_name(folder) : scratch_folder_name_;
   if (!folder_name) {
-    fail(book.path, false);
+    fail(cannot_open);
     return State::failed;
   }
   const ScratchWorkbook made = make_scratch_workbook(
@@ -139,37 +139,44 @@ ScriptWorkbooks::State ScriptWorkbooks::make(Book& book, std::size_t number) {
       [&](const WorkbookTarget& target) { return write_script_workbook(target, book.scripts, *decoder_, [this] { return stopping(); }, kSheetRows, marks_); });
   if (made.status == WorkbookStatus::cancelled) return State::cancelled;
   if (made.left_behind) {
-    fail(*made.left_behind, true);
+    fail(cannot_delete_message(names::display_name(*made.left_behind)));
     return State::failed;
   }
   if (made.status != WorkbookStatus::written) {
-    fail(book.path, false);
+    fail(cannot_open);
     return State::failed;
   }
   create_parent_directories(fs_, book.path);
   if (!fs_.write(book.path, made.bytes)) {
-    fail(book.path, false);
+    fail(cannot_open);
     return State::failed;
   }
   return State::written;
 }
 
-bool ScriptWorkbooks::reserve_scratch(std::uint64_t bytes) {
-  std::error_code ec;
-  const std::filesystem::space_info space = std::filesystem::space(*scratch_folder_, ec);
-  const std::lock_guard lock(mutex_);
-  if (!ec && space.available < scratch_reserved_ + bytes) return false;
+bool ScriptWorkbooks::reserve_scratch(std::uint64_t bytes, std::uint64_t& free) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    lock.unlock();
+    const std::optional<std::uint64_t> space = fs_.free_space(*scratch_folder_);
+    lock.lock();
+    if (!space || *space >= scratch_reserved_ + bytes) break;
+    // What the others hold comes back when they are done; a workbook that
+    // has not the room even alone cannot be made.
+    if (scratch_reserved_ == 0 || stopping()) {
+      free = *space;
+      return false;
+    }
+    changed_.wait_for(lock, std::chrono::milliseconds(kWaitMs));
+  }
   scratch_reserved_ += bytes;
   return true;
 }
 
-void ScriptWorkbooks::fail(const std::filesystem::path& path, bool removal) {
+void ScriptWorkbooks::fail(std::string message) {
   {
     const std::lock_guard lock(mutex_);
-    if (!failed_path_) {
-      failed_path_ = path;
-      failed_removal_ = removal;
-    }
+    if (!failed_message_) failed_message_ = std::move(message);
   }
   stop_ = true;
   // The run stops at its next test of the flag; the message is shown on its
@@ -185,18 +192,15 @@ void ScriptWorkbooks::join() {
 }
 
 void ScriptWorkbooks::show_failure() {
-  std::optional<std::filesystem::path> path;
-  bool removal = false;
+  std::optional<std::string> message;
   {
     const std::lock_guard lock(mutex_);
-    path = failed_path_;
-    removal = failed_removal_;
+    message = failed_message_;
   }
-  if (!path) return;
+  if (!message) return;
   if (!failure_shown_) {
     failure_shown_ = true;
-    const std::string name = names::display_name(*path);
-    host_.message(removal ? cannot_delete_message(name) : cannot_open_message(name));
+    host_.message(*message);
   }
   host_.request_cancel();
 }

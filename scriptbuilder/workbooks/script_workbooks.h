@@ -10,9 +10,10 @@
 // system's temporary folder (the library writes files itself), read back
 // and written to its place through the FileSystem, replacing an old one
 // whole; the scratch file is removed. One that cannot be made or written
-// (among them: the temporary folder missing, or without room for its
-// files) shows "%s ファイルを開けませんでした。" with its path and stops the
-// run; a scratch file that cannot be removed shows
+// (among them: the temporary folder missing) shows
+// "%s ファイルを開けませんでした。" with its path and stops the run; so does
+// one the temporary folder has not the room for, with a message that says
+// so (scratch_room_message); a scratch file that cannot be removed shows
 // "%s ファイルを削除できませんでした。" with its path.
 //
 // The room "workbooks" holds everything that makes a workbook: the sheets of
@@ -67,6 +68,8 @@ class ScriptWorkbooks final : public ScriptCopies {
            std::span<const std::uint32_t> speech_lines);
   // The same for the script of a character (the workbook named by
   // workbook_file_name).
+  // A script of its own kind (the pick-up scripts), for the workbook of that name.
+  void add(std::string_view workbook, WorkbookScript script);
   void add_script(std::string_view voice_prefix, std::string_view display_name, std::string_view relative_name,
                   std::string_view script, std::span<const std::uint32_t> speech_lines) override {
     add(workbook_file_name(voice_prefix, display_name), relative_name, script, speech_lines);
@@ -101,10 +104,12 @@ class ScriptWorkbooks final : public ScriptCopies {
 
   void work();
   State make(Book& book, std::size_t number);
-  // Takes `bytes` of the scratch folder's free room for a workbook; false
-  // when it has not that much left beside the workbooks being made.
-  bool reserve_scratch(std::uint64_t bytes);
-  void fail(const std::filesystem::path& path, bool removal);
+  // Takes `bytes` of the scratch folder's free room for a workbook, waiting
+  // while the workbooks being made hold what it lacks. False when it has not
+  // that much even then (`free`: the room it has), or the run stops.
+  bool reserve_scratch(std::uint64_t bytes, std::uint64_t& free);
+  // Records the run's first failure, to be shown, and stops the run.
+  void fail(std::string message);
   bool stopping() const { return stop_.load(std::memory_order_relaxed) || host_.cancel_requested(); }
   void join();
   void show_failure();
@@ -127,8 +132,7 @@ class ScriptWorkbooks final : public ScriptCopies {
   std::uint64_t scratch_reserved_ = 0;
   bool started_ = false;
   std::atomic<bool> stop_{false};
-  std::optional<std::filesystem::path> failed_path_;
-  bool failed_removal_ = false;  // the scratch file could not be removed
+  std::optional<std::string> failed_message_;
   bool failure_shown_ = false;
   std::vector<std::thread> threads_;
 };

@@ -46,6 +46,62 @@ check "splix run exits 0" test "$rc" = 0
 check "splix counts the four pack files" grep -qx '4 個のファイルを変換しました。' out.txt
 check "every file came back byte for byte (CR LF line ends, packer's trailer)" python3 "$root/scripts/check_roundtrip.py" "$root/example/scenario" シナリオ --quiet
 
+# Outputs at the limit of a Windows path, 259 characters (MAX_PATH holds the
+# terminating zero too): a pack in a deep folder tree whose piece's path is
+# that long. Every output is written to a scratch file in its folder first,
+# whose name must never be longer than the output's own. Wine takes longer
+# paths, so its trace of the file calls shows that none is longer.
+# at_path_limit FOLDER CHARACTER: makes FOLDER/<names of CHARACTER>/pk.txt,
+# whose piece pk/<name> has a path of 259 characters; prints that path.
+at_path_limit() {
+  python3 - "$1" "$2" <<'PY'
+import os, sys
+root, ch = os.path.abspath(sys.argv[1]), sys.argv[2]
+win = lambda p: len("Z:" + p)
+folder = root
+while win(folder) < 190:
+    folder = os.path.join(folder, ch * min(40, 190 - win(folder)))
+os.makedirs(folder, exist_ok=True)
+name = ch * (259 - win(folder) - len("/pk/") - len(".txt")) + ".txt"
+with open(os.path.join(folder, "pk.txt"), "wb") as f:
+    f.write(("////≪≪■■" + name + "\r\n限界の長さ\r\n").encode("cp932"))
+print(os.path.join(folder, "pk", name))
+PY
+}
+# The paths the program opened or renamed below FOLDER (in Wine's trace),
+# one a line by its length, the longest last; a path the trace cut short
+# counts as too long.
+traced_lengths() {
+  python3 - "$1" "$2" <<'PY'
+import re, sys
+folder = "Z:" + sys.argv[2].replace("/", "\\")
+lengths = []
+for line in open(sys.argv[1], encoding="utf-8", errors="replace"):
+    if ":CreateFileW L\"" not in line and ":MoveFileWithProgressW (L\"" not in line:
+        continue
+    for body, cut in re.findall(r'L"((?:[^"\\]|\\.)*)"(\.\.\.)?', line):
+        path = re.sub(r'\\([0-9a-f]{4}|.)', lambda m: "\\" if m.group(1) == "\\" else "?", body)
+        if path.startswith(folder):
+            lengths.append(9999 if cut else len(path))
+print("\n".join(str(n) for n in sorted(lengths)))
+PY
+}
+piece=$(at_path_limit 限界/深い "階")
+lumeno splix run --home ホーム --no-progress 限界
+check "splix writes a piece whose path is at the Windows limit, in a Japanese folder tree" \
+  test "$rc" = 0 -a ! -s err.txt -a "$(cat "$piece" 2>/dev/null)" = "$(cp932 $'限界の長さ\r')"
+check "the piece's path is 259 characters" test "$(printf 'Z:%s' "$piece" | wc -m)" = 259
+check "no scratch file is left beside the piece" test "$(ls -A "$(dirname "$piece")" | wc -l)" = 1
+piece=$(at_path_limit limit/deep "d")
+WINEDEBUG=trace+file "$WINE" "$exe" splix run --home ホーム --no-progress limit >out.txt 2>trace.txt
+rc=$?
+check "splix writes a piece whose path is at the Windows limit, in an ASCII folder tree" \
+  test "$rc" = 0 -a "$(cat "$piece" 2>/dev/null)" = "$(cp932 $'限界の長さ\r')"
+traced_lengths trace.txt "$work/limit" >lengths.txt
+check "its write opened and renamed only paths of at most 259 characters" \
+  test -s lengths.txt -a "$(tail -n 1 lengths.txt)" -le 259 -a "$(grep -cx 259 lengths.txt)" -ge 1
+check "no scratch file is left beside it" test "$(ls -A "$(dirname "$piece")" | wc -l)" = 1
+
 # Settings in the terminal's encoding, stored as CP932; the language file
 # named must exist for the name to stay in force.
 mkdir -p ホーム/languages && cp932 'ファイル(&F)' > ホーム/languages/日本語.lng

@@ -40,6 +40,20 @@ for tool in "$@"; do
       echo "[FAIL] vocar: the workbooks hold the sheets the Linux program writes (needs $linux_lumeno)"
       status=1
     fi
+    # A temporary folder on a disk of 12 MB: a tmpfs in a mount namespace of
+    # the test's own, where Wine's server must run too (it opens the files).
+    small="$work/small-temp"
+    mkdir -p "$small"
+    if unshare -rm true 2>/dev/null; then
+      "$WINESERVER" -k >/dev/null 2>&1 || true
+      "$WINESERVER" -w >/dev/null 2>&1 || true
+      unshare -rm bash -c 'mount -t tmpfs -o size=12m lumeno-small-temp "$1" || exit 1; shift
+        timeout 300 "$@"; s=$?; "$WINESERVER" -k >/dev/null 2>&1; "$WINESERVER" -w >/dev/null 2>&1; exit $s' _ "$small" \
+        "$WINE" "$build/tests/win32/desktop_test.exe" vocar-small-temp "$(winpath "$exe")" "$(winpath "$work/run")" \
+        "$(winpath "$work/shots")" "$(winpath "$small")" || status=1
+    else
+      echo "[SKIP] vocar: a temporary folder without room (no mount namespace can be made here for a small disk)"
+    fi
   fi
   for bmp in "$work"/shots/*.bmp; do
     [ -e "$bmp" ] || continue

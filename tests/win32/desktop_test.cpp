@@ -1397,6 +1397,57 @@ int run(const Tool& tool, const std::wstring& program, const std::wstring& work,
   return 0;
 }
 
+// Vocar with its temporary folder (TMP and TEMP) on a disk of 12 MB, too
+// small for the scratch files of its workbooks (desktop.sh mounts one): the
+// run stops with a message that names the workbook, the folder, the room
+// needed and free, and TMP, then shows the abort message; no workbook is
+// written.
+int run_small_temp(const Tool& tool, const std::wstring& program, const std::wstring& work, const std::wstring& temp,
+                   const std::wstring& shots) {
+  const std::wstring home = work + L"\\temp-home";
+  make_folder(home);
+  make_folder(shots);
+  if (!report.check(CopyFileW(program.c_str(), (home + L"\\" + tool.program).c_str(), FALSE) != FALSE, "vocar: program copied")) return 1;
+  write_file(home + L"\\キャラ定義.txt", "ERI,エリ\r\n");
+  make_folder(work + L"\\狭い一時");
+  write_file(work + L"\\狭い一時\\01.txt", "エリ「おはよう」\r\n");
+  SetEnvironmentVariableW(L"TMP", temp.c_str());
+  SetEnvironmentVariableW(L"TEMP", temp.c_str());
+  App app(tool, home);
+  if (!report.check(app.start({L"狭い一時"}, work), "vocar: starts with a small temporary folder")) return 1;
+  app.command(kConvertAll);
+  confirm_start(app, tool);
+  // The run's message box, whatever its caption.
+  HWND box = nullptr;
+  std::wstring text;
+  wait_until(
+      [&] {
+        for (const TopWindow& w : top_windows(app.pid())) {
+          if (w.class_name == L"#32770" && box_text(w.window).find(L".xlsx ファイルを") != std::wstring::npos) {
+            box = w.window;
+            text = box_text(w.window);
+            return true;
+          }
+        }
+        return false;
+      },
+      60000);
+  report.check(text.find(L".xlsx ファイルを作成できませんでした。一時フォルダ " + temp + L" の空き容量が足りません（必要 約 ") != std::wstring::npos &&
+                   text.find(L" MB、空き 12 MB）。一時フォルダは環境変数 TMP で空きのある場所に移せます。") != std::wstring::npos,
+               "vocar: a temporary folder without room is named with the room needed and free, and TMP", text);
+  if (box) {
+    report.check(screenshot({app.main(), box}, shots + L"\\Vocar.exe-temporary-folder.bmp"), "vocar: screenshot of the message");
+    press(box, IDOK);
+  }
+  HWND abort = app.box(tool.caption, text, 20000);
+  report.equal(text, L"処理を中断しました。", "vocar: then the run ends with the abort message");
+  if (abort) press(abort, IDOK);
+  report.check(!exists(home + L"\\声優用台本\\[全キャラ一括台本].xlsx") && !exists(home + L"\\声優用台本\\[ERI]エリ.xlsx"),
+               "vocar: no workbook is written");
+  report.check(app.close(), "vocar: closes after the run");
+  return 0;
+}
+
 std::wstring windows_path(std::wstring path) {
   for (wchar_t& c : path) {
     if (c == L'/') c = L'\\';
@@ -1411,8 +1462,15 @@ std::wstring windows_path(std::wstring path) {
 int wmain(int argc, wchar_t** argv) {
   using namespace lumeno::win32_test;
   if (argc != 5 && argc != 6) {
-    std::fprintf(stderr, "usage: desktop_test TOOL PROGRAM WORK SHOTS [ENGLISH_LNG]\n");
+    std::fprintf(stderr, "usage: desktop_test TOOL PROGRAM WORK SHOTS [ENGLISH_LNG]\n"
+                         "       desktop_test vocar-small-temp PROGRAM WORK SHOTS TEMP\n");
     return 2;
+  }
+  if (std::wstring(argv[1]) == L"vocar-small-temp") {
+    if (argc != 6) return 2;
+    run_small_temp(kTools[0], windows_path(argv[2]), windows_path(argv[3]), windows_path(argv[5]), windows_path(argv[4]));
+    std::printf("Vocar.exe (small temporary folder): %d passed, %d failed\n", report.passed, report.failed);
+    return report.failed == 0 ? 0 : 1;
   }
   const Tool* tool = nullptr;
   for (const Tool& t : kTools) {
