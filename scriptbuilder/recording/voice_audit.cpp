@@ -546,6 +546,7 @@ std::vector<RunTake> run_takes(std::span<const FileVoices> files, std::span<cons
       take.character = line.character;
       take.file = file_name;
       take.line = line.line;
+      take.file_position = static_cast<std::uint32_t>(k);
       if (i >= file.speeches.size()) continue;
       take.text = decoder.utf8(file.speeches[i]);
       // The most a cell holds; a speech that long is cut the same way every time.
