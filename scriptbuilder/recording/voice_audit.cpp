@@ -11,6 +11,7 @@
 #include "scriptbuilder/check_run.h"
 #include "scriptbuilder/file_workers.h"
 #include "scriptbuilder/recording/run_voices.h"
+#include "scriptbuilder/recording/take_book_run.h"
 #include "scriptbuilder/run_context.h"
 #include "scriptbuilder/run_order.h"
 #include "shell/files.h"
@@ -144,6 +145,46 @@ RecordingsFound find_recordings(FileSystem& files, const fs::path& root, const s
   return out;
 }
 
+// The take book of the tool folder as a run takes it (take_book_run.h),
+// save that the audit, which writes nothing, reads a book another program
+// holds open: none is an empty book; one that cannot be read or taken
+// gives the run's message. Runs on a thread of its own: it shows nothing.
+Result<TakeBook> read_take_book(FileSystem& files, const fs::path& path, const Cp932Decoder& decoder) {
+  if (files.kind(path) == EntryKind::missing) return TakeBook{};
+  std::string bytes;
+  const ReadStatus status = files.read(path, bytes);
+  if (status != ReadStatus::ok) return Error{std::string(read_failure_message(status)) + "\r\n収録台帳.xlsx を読み込めませんでした。"};
+  Result<std::vector<BookSheet>> sheets = read_book_sheets(bytes, decoder);
+  if (!sheets) return Error{sheets.error()};
+  return take_book_from_sheets(std::move(*sheets));
+}
+
+// A text of the book (UTF-8) on one line of the report: CP932, "?" for
+// what the code page lacks, line ends and TABs as spaces.
+std::string one_line(std::string_view utf8) {
+  std::string text = cp932_lossy(utf8);
+  for (std::size_t i = 0; i < text.size(); i += sjis_char_length(text, i)) {
+    if (text[i] == '\r' || text[i] == '\n' || text[i] == '\t') text[i] = ' ';
+  }
+  return text;
+}
+
+// A speech (CP932, its lines joined with LF) after a label: its further
+// lines indented under its first.
+void append_speech(std::string& out, std::string_view label, std::string_view speech) {
+  constexpr std::string_view kIndent = "            ";
+  out += label;
+  if (speech.empty()) speech = "（記録なし）";
+  for (std::size_t at = 0;;) {
+    const std::size_t end = std::min(speech.find('\n', at), speech.size());
+    std::string_view line = speech.substr(at, end - at);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    append_parts(out, {at == 0 ? "" : kIndent, line, "\r\n"});
+    if (end == speech.size()) break;
+    at = end + 1;
+  }
+}
+
 class VoiceAuditRun final : public VocarCheckRun {
  public:
   explicit VoiceAuditRun(fs::path recordings) : recordings_(std::move(recordings)) {}
@@ -156,7 +197,13 @@ class VoiceAuditRun final : public VocarCheckRun {
   bool name_lines(RunContext& ctx);
   // Every voice name of the run, ASCII letters folded, in one index.
   void index_voices();
+  // The take book merged with the run's voices; false when the book cannot
+  // be taken (its message shown).
+  bool merge_book(RunContext& ctx, std::optional<Result<TakeBook>> book, const Cp932Decoder& decoder);
   void make_report();
+  // The take book's sections, in `body`, and their counts in `summary`;
+  // true when a voice's recording was made before its speech changed.
+  bool add_take_sections(std::string& body, std::string& summary) const;
 
   // A voice name of the run with the recordings it has: the first, and the
   // others linked from it in `next_same`.
@@ -174,6 +221,11 @@ class VoiceAuditRun final : public VocarCheckRun {
   std::optional<FoldedNames> index_;
   std::vector<Voiced> voiced_;
   std::vector<std::uint32_t> line_voice_;  // by line, in run order: into voiced_
+  // With the take book, the audit's view: the book merged with the run's
+  // voices (row_of_voice by line, in run order), and by line whether it
+  // has a recording.
+  std::optional<MergedBook> merged_;
+  std::vector<bool> recorded_;
 };
 
 int VoiceAuditRun::check(RunContext& ctx) {
@@ -187,11 +239,21 @@ int VoiceAuditRun::check(RunContext& ctx) {
     std::atomic<bool>& stop;
     ~StopWalk() { stop = true; }
   } stop_walk{stop};
-  if (!start(ctx) || !name_lines(ctx)) return -1;
+  if (!start(ctx)) return -1;
+  // With the take book, the book is read while the scenario is.
+  std::unique_ptr<Cp932Decoder> decoder;
+  std::unique_ptr<Background<Result<TakeBook>>> book;
+  if (settings().track_takes) {
+    decoder = std::make_unique<Cp932Decoder>();
+    book = std::make_unique<Background<Result<TakeBook>>>(
+        [&files = ctx.fs, path = ctx.app.home_path(kTakeBookFile), &decoder = *decoder] { return read_take_book(files, path, decoder); });
+  }
+  if (!name_lines(ctx)) return -1;
   host.progress_set_count_text("録音 と照合しています。");
   host.progress_set_position(768);
   // The voices are put in order while the recordings are still being found.
   index_voices();
+  if (book && !merge_book(ctx, book->get(), *decoder)) return -1;
   std::optional<RecordingsFound> found = walk.get();
   if (!found) throw std::bad_alloc();
   if (found->unreadable) {
@@ -221,7 +283,8 @@ bool VoiceAuditRun::name_lines(RunContext& ctx) {
   names_.reserve(count);
   FileWorkers<FileVoices> read(ctx, [&](std::size_t, const std::string& text) {
     FileVoices voices;
-    scan_voice_lines(text, matcher(), characters(), voices);
+    // The take book's merge takes each line's speech.
+    scan_voice_lines(text, matcher(), characters(), voices, settings().track_takes ? &marks() : nullptr);
     return voices;
   });
   for (std::size_t k = 0; k < count; ++k) {
@@ -279,6 +342,21 @@ void VoiceAuditRun::index_voices() {
   }
 }
 
+bool VoiceAuditRun::merge_book(RunContext& ctx, std::optional<Result<TakeBook>> book, const Cp932Decoder& decoder) {
+  if (!book) throw std::bad_alloc();
+  if (!*book) {
+    ctx.host.message(book->error());
+    return false;
+  }
+  // As the run merges it; the date is the rows' that leave the scenario,
+  // which the audit does not look at.
+  const std::vector<RunTake> voices = run_takes(files_, names_, decoder);
+  std::vector<TakeScopeEntry> scope;
+  for (const LedgerScope& entry : ledger_scope(ctx)) scope.push_back({decoder.utf8(entry.name), entry.folder});
+  merged_.emplace(merge_take_book(std::move(**book), {voices, scope, 0}));
+  return true;
+}
+
 void VoiceAuditRun::make_report() {
   constexpr std::uint32_t kNone = Voiced::kNone;
   FoldedNames& names = *index_;
@@ -314,9 +392,12 @@ void VoiceAuditRun::make_report() {
   std::string missing;
   std::size_t missing_count = 0;
   std::size_t at = 0;
+  if (merged_) recorded_.reserve(voices);
   for (std::size_t k = 0; k < files_.size(); ++k) {
     for (const VoiceLine& line : files_[k].lines) {
-      if (voiced[line_voice[at++]].count > 0) continue;
+      const bool has = voiced[line_voice[at++]].count > 0;
+      if (merged_) recorded_.push_back(has);
+      if (has) continue;
       ++missing_count;
       append_parts(missing, {names_[k].relative_name, "("});
       append_number(missing, line.line);
@@ -356,9 +437,64 @@ void VoiceAuditRun::make_report() {
   section("■どのボイスにもない録音", orphans.size(), orphaned);
   section("■同じボイスの録音が複数", groups.size(), duplicates);
   const auto n = [](std::size_t v) { return std::to_string(v); };
-  const std::string summary = "ボイス " + n(voices) + " 件 / 録音あり " + n(voices - missing_count) + " / 録音なし " + n(missing_count) +
-                              " / 余分な録音 " + n(orphans.size()) + " / 重複 " + n(groups.size());
-  set_report(std::move(body), summary, missing_count > 0);
+  std::string summary = "ボイス " + n(voices) + " 件 / 録音あり " + n(voices - missing_count) + " / 録音なし " + n(missing_count) +
+                        " / 余分な録音 " + n(orphans.size()) + " / 重複 " + n(groups.size());
+  const bool stale = merged_ && add_take_sections(body, summary);
+  set_report(std::move(body), summary, missing_count > 0 || stale);
+}
+
+bool VoiceAuditRun::add_take_sections(std::string& body, std::string& summary) const {
+  const std::vector<VoiceStanding> standings = voice_standings(*merged_, recorded_);
+  const std::vector<TakeRow>& rows = merged_->book.rows;
+  std::string ok_missing, stale, unmarked;
+  std::size_t ok_missing_count = 0, stale_count = 0, unmarked_count = 0;
+  // The standings and the lines, both in run order, side by side.
+  std::size_t s = 0;
+  std::uint32_t voice = 0;
+  for (std::size_t k = 0; k < files_.size() && s < standings.size(); ++k) {
+    const FileVoices& file = files_[k];
+    for (std::size_t i = 0; i < file.lines.size(); ++i, ++voice) {
+      if (s == standings.size() || standings[s].voice != voice) continue;
+      const VoiceStanding& standing = standings[s++];
+      const VoiceLine& line = file.lines[i];
+      const TakeRow& row = rows[merged_->row_of_voice[voice]];
+      auto place = [&](std::string& out) {
+        append_parts(out, {names_[k].relative_name, "("});
+        append_number(out, line.line);
+        append_parts(out, {"): ", line.voice_name});
+      };
+      if (!standing.recorded) {
+        if (standing.state != TakeState::ok) continue;
+        ++ok_missing_count;
+        place(ok_missing);
+        append_parts(ok_missing, {" ", file.text(line), "\r\n"});
+      } else if (standing.state == TakeState::redo) {
+        ++stale_count;
+        place(stale);
+        stale += "\r\n";
+        append_speech(stale, "    収録時: ", cp932_lossy(cell_text(row.own[takes::kRecordedText])));
+        append_speech(stale, "    現在:   ", i < file.speeches.size() ? std::string_view(file.speeches[i]) : std::string_view());
+      } else {
+        ++unmarked_count;
+        place(unmarked);
+        // A status of blanks only is none.
+        const std::string status = standing.state == TakeState::open ? std::string("空欄") : one_line(cell_text(row.own[takes::kStatus]));
+        append_parts(unmarked, {" ［", status, "］ ", file.text(line), "\r\n"});
+      }
+    }
+  }
+  auto section = [&](std::string_view heading, std::size_t count, const std::string& lines) {
+    if (count == 0) return;
+    append_parts(body, {heading, " ("});
+    append_number(body, count);
+    append_parts(body, {")\r\n", lines});
+  };
+  section("■OK なのに録音がないボイス", ok_missing_count, ok_missing);
+  section("■録音後に本文が変わったボイス", stale_count, stale);
+  section("■OK になっていない録音", unmarked_count, unmarked);
+  const auto n = [](std::size_t v) { return std::to_string(v); };
+  summary += " / OK で録音なし " + n(ok_missing_count) + " / 録音後の本文変更 " + n(stale_count) + " / OK でない録音 " + n(unmarked_count);
+  return stale_count > 0;
 }
 
 }  // namespace
@@ -371,6 +507,60 @@ std::optional<std::string_view> recording_voice_name(std::string_view file_name)
     if (compare_folded(extension, audio) == 0) return file_name.substr(0, dot);
   }
   return std::nullopt;
+}
+
+TakeState take_state(const CellValue& status) {
+  TakeCounts counts;
+  count_status(counts, status);
+  if (counts.ok != 0) return TakeState::ok;
+  if (counts.ng != 0) return TakeState::ng;
+  if (counts.hold != 0) return TakeState::hold;
+  if (counts.redo != 0) return TakeState::redo;
+  if (counts.other != 0) return TakeState::other;
+  return TakeState::open;
+}
+
+std::vector<VoiceStanding> voice_standings(const MergedBook& merged, const std::vector<bool>& recorded) {
+  std::vector<VoiceStanding> out;
+  for (std::uint32_t k = 0; k < merged.row_of_voice.size(); ++k) {
+    const TakeState state = take_state(merged.book.rows[merged.row_of_voice[k]].own[takes::kStatus]);
+    const bool has = k < recorded.size() && recorded[k];
+    if (has && state == TakeState::ok) continue;
+    out.push_back({k, state, has});
+  }
+  return out;
+}
+
+std::vector<RunTake> run_takes(std::span<const FileVoices> files, std::span<const VoiceFileName> names, const Cp932Decoder& decoder) {
+  std::size_t count = 0;
+  for (const FileVoices& file : files) count += file.lines.size();
+  std::vector<RunTake> takes;
+  takes.reserve(count);
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    const FileVoices& file = files[k];
+    const std::string file_name = k < names.size() ? decoder.utf8(names[k].relative_name) : std::string();
+    for (std::size_t i = 0; i < file.lines.size(); ++i) {
+      const VoiceLine& line = file.lines[i];
+      RunTake& take = takes.emplace_back();
+      take.voice = decoder.utf8(line.voice_name);
+      take.character = line.character;
+      take.file = file_name;
+      take.line = line.line;
+      take.file_position = static_cast<std::uint32_t>(k);
+      if (i >= file.speeches.size()) continue;
+      take.text = decoder.utf8(file.speeches[i]);
+      // The most a cell holds; a speech that long is cut the same way every time.
+      std::size_t characters = 0;
+      for (std::size_t b = 0; b < take.text.size(); ++b) {
+        if ((static_cast<unsigned char>(take.text[b]) & 0xC0) != 0x80 && ++characters > kMaxCellCharacters - 1) {
+          take.text.resize(b);
+          take.text += "\xE2\x80\xA6";  // "…"
+          break;
+        }
+      }
+    }
+  }
+  return takes;
 }
 
 std::unique_ptr<ReportRun> make_voice_audit(fs::path recordings) { return std::make_unique<VoiceAuditRun>(std::move(recordings)); }

@@ -1093,6 +1093,153 @@ void check_vocar_checks(const Tool& tool, const std::wstring& work, const std::w
   report.check(app.close(), "vocar: closes after the checks");
 }
 
+// A zip archive of `parts` (name, bytes), each stored as it is.
+std::string stored_zip(const std::vector<std::pair<std::string, std::string>>& parts) {
+  auto crc32 = [](std::string_view bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+      crc ^= static_cast<unsigned char>(c);
+      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+  };
+  auto put = [](std::string& out, std::uint32_t value, int size) {
+    for (int k = 0; k < size; ++k) out += static_cast<char>((value >> (8 * k)) & 0xFF);
+  };
+  std::string out, directory;
+  for (const auto& [name, bytes] : parts) {
+    const std::uint32_t crc = crc32(bytes);
+    const auto size = static_cast<std::uint32_t>(bytes.size());
+    const auto offset = static_cast<std::uint32_t>(out.size());
+    // The local header: version 2.0, no flags, stored, 1980-01-01 00:00.
+    put(out, 0x04034B50u, 4);
+    for (const std::uint32_t field : {20u, 0u, 0u, 0u, 0x21u}) put(out, field, 2);
+    put(out, crc, 4);
+    put(out, size, 4);
+    put(out, size, 4);
+    put(out, static_cast<std::uint32_t>(name.size()), 2);
+    put(out, 0, 2);
+    out += name;
+    out += bytes;
+    put(directory, 0x02014B50u, 4);
+    for (const std::uint32_t field : {20u, 20u, 0u, 0u, 0u, 0x21u}) put(directory, field, 2);
+    put(directory, crc, 4);
+    put(directory, size, 4);
+    put(directory, size, 4);
+    put(directory, static_cast<std::uint32_t>(name.size()), 2);
+    for (int k = 0; k < 4; ++k) put(directory, 0, 2);  // extra, comment, disk, internal attributes
+    put(directory, 0, 4);
+    put(directory, offset, 4);
+    directory += name;
+  }
+  const auto directory_at = static_cast<std::uint32_t>(out.size());
+  out += directory;
+  put(out, 0x06054B50u, 4);
+  put(out, 0, 2);
+  put(out, 0, 2);
+  put(out, static_cast<std::uint32_t>(parts.size()), 2);
+  put(out, static_cast<std::uint32_t>(parts.size()), 2);
+  put(out, static_cast<std::uint32_t>(directory.size()), 4);
+  put(out, directory_at, 4);
+  put(out, 0, 2);
+  return out;
+}
+
+// A take book as a small program writes one: a sheet of texts in inline
+// strings, a row a line of `rows` (the header first), nothing else.
+std::string small_take_book(const std::wstring& sheet, const std::vector<std::vector<std::wstring>>& rows) {
+  const std::string main_ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+  const std::string relations_ns = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  std::string cells;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    cells += "<row r=\"" + std::to_string(r + 1) + "\">";
+    for (const std::wstring& text : rows[r]) cells += "<c t=\"inlineStr\"><is><t>" + utf8(text) + "</t></is></c>";
+    cells += "</row>";
+  }
+  return stored_zip({
+      {"[Content_Types].xml",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+       "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+       "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+       "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+       "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+       "</Types>"},
+      {"_rels/.rels",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+       "<Relationship Id=\"rId1\" Type=\"" + relations_ns + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+      {"xl/workbook.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook xmlns=\"" + main_ns + "\" xmlns:r=\"" + relations_ns +
+                              "\"><sheets><sheet name=\"" + utf8(sheet) + "\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+      {"xl/_rels/workbook.xml.rels",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+       "<Relationship Id=\"rId1\" Type=\"" + relations_ns + "/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>"},
+      {"xl/worksheets/sheet1.xml",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet xmlns=\"" + main_ns + "\"><sheetData>" + cells + "</sheetData></worksheet>"},
+  });
+}
+
+// The audit from the ツール menu with the take book: the book as the
+// director marked it, merged with the scenario as it now reads, against
+// the recordings; the report dialog shows the book's sections, and nothing
+// is written, the book included.
+void check_vocar_take_audit(const Tool& tool, const std::wstring& work, const std::wstring& home, const std::wstring& shots) {
+  // A character of its own: the voice ledger of the earlier runs gives its
+  // voices numbers from the first. The definitions go back as they were.
+  const std::string definitions = read_file(home + L"\\キャラ定義.txt").value_or(std::string());
+  write_file(home + L"\\キャラ定義.txt", "MIO,ミオ\r\n");
+  make_folder(work + L"\\照合");
+  write_file(work + L"\\照合\\01.txt", "ミオ「おはよう」\r\nミオ「ただいま！」\r\nミオ「またね」\r\nミオ「行こう」\r\nミオ「待って」\r\n");
+  // OK and recorded; OK, recorded, then rewritten; OK without its file;
+  // recorded, not in the book yet; NG and recorded.
+  const std::string book = small_take_book(L"ミオ", {{L"ボイス名", L"本文", L"状態"},
+                                                    {L"MIO_A1_0001", L"「おはよう」", L"OK"},
+                                                    {L"MIO_A1_0002", L"「ただいま」", L"OK"},
+                                                    {L"MIO_A1_0003", L"「またね」", L"OK"},
+                                                    {L"MIO_A1_0005", L"「待って」", L"NG"}});
+  write_file(home + L"\\収録台帳.xlsx", book);
+  make_folder(work + L"\\録音済");
+  for (const wchar_t* name : {L"MIO_A1_0001.ogg", L"MIO_A1_0002.ogg", L"MIO_A1_0004.wav", L"MIO_A1_0005.ogg"}) {
+    write_file(work + L"\\録音済\\" + name, "");
+  }
+  App app(tool, home);
+  if (!report.check(app.start({L"照合"}, work), "vocar: starts for the audit with the take book")) return;
+  HWND options = open_options(app, tool);
+  if (!options) return;
+  if (!checked(options, IDC_V_TRACK_TAKES)) click(options, IDC_V_TRACK_TAKES);
+  press(options, IDOK);
+  report.check(app.gone(options) && settings_int(app.settings(), 17) == 1, "vocar: the take book is on for the audit");
+  const std::vector<std::wstring> before = names_below(home);
+
+  app.command(kToolCommandFirst);
+  HWND picker = app.dialog(L"ボイスの録音があるフォルダを選んでください。", 20000);
+  if (report.check(picker != nullptr, "vocar: the audit with the take book asks for the recordings' folder")) {
+    const std::wstring folder = work + L"\\録音済";
+    HWND edit = find_descendant(picker, L"Edit");
+    if (edit) SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    press(picker, IDOK);
+    HWND dialog = app.dialog(L"録音と照合", 30000);
+    if (report.check(dialog != nullptr, "vocar: the audit with the take book shows its report")) {
+      report.equal(long_text_of(GetDlgItem(dialog, IDC_REPORT_TEXT)),
+                   L"■録音のないボイス (1)\r\n照合\\01.txt(3): MIO_A1_0003 ミオ「またね」\r\n"
+                   L"■OK なのに録音がないボイス (1)\r\n照合\\01.txt(3): MIO_A1_0003 ミオ「またね」\r\n"
+                   L"■録音後に本文が変わったボイス (1)\r\n照合\\01.txt(2): MIO_A1_0002\r\n"
+                   L"    収録時: 「ただいま」\r\n    現在:   「ただいま！」\r\n"
+                   L"■OK になっていない録音 (2)\r\n照合\\01.txt(4): MIO_A1_0004 ［空欄］ ミオ「行こう」\r\n"
+                   L"照合\\01.txt(5): MIO_A1_0005 ［NG］ ミオ「待って」\r\n"
+                   L"ボイス 5 件 / 録音あり 4 / 録音なし 1 / 余分な録音 0 / 重複 0 / OK で録音なし 1 / 録音後の本文変更 1 / OK でない録音 2\r\n",
+                   "vocar: the audit's report holds the take book's sections");
+      report.check(screenshot({app.main(), dialog}, shots + L"\\" + tool.program + L"-audit-take-book.bmp"),
+                   "vocar: screenshot of the audit's report with the take book");
+      PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+      report.check(app.gone(dialog), "vocar: the report with the take book closes");
+    }
+  }
+  report.check(names_below(home) == before && read_file(home + L"\\収録台帳.xlsx") == book,
+               "vocar: the audit with the take book writes nothing, the book included");
+  report.check(app.close(), "vocar: closes after the audit with the take book");
+  DeleteFileW((home + L"\\" + tool.settings_file).c_str());
+  write_file(home + L"\\キャラ定義.txt", definitions);
+}
+
 // Pruna: the completion text alone, the output tree and the log.
 void check_pruna_runs(const Tool& tool, const std::wstring& work, const std::wstring& home, const std::wstring& shots) {
   make_folder(work + L"\\原稿");
@@ -1249,6 +1396,7 @@ int run(const Tool& tool, const std::wstring& program, const std::wstring& work,
     check_vocar_ledger(tool, work, home, shots);
     check_vocar_take_book(tool, work, home, shots);
     check_vocar_checks(tool, work, home, shots);
+    check_vocar_take_audit(tool, work, home, shots);
   }
   if (std::wstring(tool.key) == L"pruna") check_pruna_runs(tool, work, home, shots);
   if (std::wstring(tool.key) == L"namex") check_namex_runs(tool, work, home, shots);
