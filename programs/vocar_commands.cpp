@@ -11,13 +11,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr console::CommandOption kAuditOptions[] = {{"--voices", true}, {"--output", true}};
+constexpr console::CommandOption kAuditOptions[] = {{"--voices", true}, {"--output", true}, {"--pickups", true}};
 
 int audit(const console::CommandArgs& args, console::Console& console, FileSystem& files, const fs::path& cwd) {
   if (!args.has("--voices")) return console::usage_error(console, "'vocar audit' needs --voices DIR, the folder of the recordings");
   const fs::path voices = console::path_argument(args.value("--voices"), cwd);
   if (files.kind(voices) != EntryKind::directory) return console::usage_error(console, "no such folder: " + args.value("--voices"));
-  const auto run = scriptbuilder::make_voice_audit(voices);
+  std::optional<fs::path> pickups;
+  if (args.has("--pickups")) pickups = console::path_argument(args.value("--pickups"), cwd);
+  const auto run = scriptbuilder::make_voice_audit(voices, pickups);
   return console::run_report_command(scriptbuilder::vocar_tool(), "vocar audit", args, *run, args.value("--output"), console, files, cwd);
 }
 
@@ -32,8 +34,12 @@ constexpr std::string_view kAuditHelp =
     "     .wav, .opus, .mp3, .flac or .m4a, at any depth, names in any letter case): the voices\n"
     "     without a recording (file, line, voice, speaker and text), the recordings no line names,\n"
     "     the voices recorded twice, then a summary line. Nothing is written; --output FILE puts\n"
-    "     the report in FILE as Shift_JIS text instead. Exit status 0 when no voice is missing,\n"
-    "     1 when one is.\n"
+    "     the report in FILE as Shift_JIS text instead. With track_takes=1 it also reads the take\n"
+    "     book (収録台帳.xlsx) and reports the voices marked OK without a recording, the\n"
+    "     recordings made before their speech changed, and the recordings not marked OK;\n"
+    "     --pickups DIR writes the pick-up scripts of what is owed (the book's and the\n"
+    "     recordings' view) into DIR. Exit status 0 when no voice is owed a recording, 1 when\n"
+    "     one has none (or, with the take book, only one made before its speech changed).\n"
     "     example: lumeno vocar audit --home vocar-home --voices recordings scenario\n";
 constexpr std::string_view kCheckHelp =
     "check: reads the definitions and the scenario (nothing is written) and reports, as\n"
@@ -45,7 +51,7 @@ constexpr std::string_view kCheckHelp =
     "     example: lumeno vocar check --home vocar-home scenario\n";
 
 constexpr console::ToolCommand kCommands[] = {
-    {"audit", "audit  [--home DIR] --voices DIR [--output FILE] PATH...", kAuditOptions, audit, kAuditHelp},
+    {"audit", "audit  [--home DIR] --voices DIR [--output FILE] [--pickups DIR] PATH...", kAuditOptions, audit, kAuditHelp},
     {"check", "check  [--home DIR] PATH...", {}, check, kCheckHelp},
 };
 

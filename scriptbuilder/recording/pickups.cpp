@@ -169,6 +169,39 @@ std::vector<PickupScript> PickupWriter::finish() {
   return out;
 }
 
+std::vector<std::vector<OwedVoice>> owed_voices(const MergedBook& merged, std::span<const FileVoices> files,
+                                                const std::vector<bool>* recorded) {
+  std::vector<std::vector<OwedVoice>> owed(files.size());
+  std::size_t k = 0;
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    for (const VoiceLine& line : files[f].lines) {
+      const std::size_t voice = k++;
+      if (voice >= merged.row_of_voice.size()) continue;
+      const TakeRow& row = merged.book.rows[merged.row_of_voice[voice]];
+      const std::optional<bool> has =
+          recorded == nullptr ? std::nullopt : std::optional<bool>(voice < recorded->size() && (*recorded)[voice]);
+      std::optional<std::string> reason = owed_reason(row, has);
+      if (reason) owed[f].push_back({f, line.line, line.character, line.voice_name, std::move(*reason)});
+    }
+  }
+  return owed;
+}
+
+std::vector<PickupBook> pickup_books(const std::vector<PickupScript>& scripts, const CharacterTable& characters,
+                                     std::string_view heading, std::deque<SessionMarks>& reasons) {
+  std::vector<PickupBook> books;
+  if (scripts.empty()) return books;
+  books.push_back({pickup_file_name({}, {}, ".xlsx"), {}});
+  for (const PickupScript& script : scripts) {
+    const Character& character = characters.characters[static_cast<std::size_t>(script.character)];
+    const SessionMarks& marks = reasons.emplace_back(script.reasons);
+    WorkbookScript copy{character.display_name, script.script, script.speech_lines, std::string(heading), true, &marks};
+    books.front().scripts.push_back(copy);
+    books.push_back({pickup_file_name(character.voice_prefix, character.display_name, ".xlsx"), {std::move(copy)}});
+  }
+  return books;
+}
+
 std::string pickup_file_name(std::string_view voice_prefix, std::string_view display_name, std::string_view extension) {
   std::string name;
   if (voice_prefix.empty() && display_name.empty()) {

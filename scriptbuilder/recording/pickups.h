@@ -23,6 +23,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,6 +36,7 @@
 #include "scriptbuilder/recording/take_book.h"
 #include "scriptbuilder/scanner.h"
 #include "scriptbuilder/voice_lines.h"
+#include "scriptbuilder/workbooks/script_workbook.h"
 #include "scriptbuilder/workbooks/session_marks.h"
 
 namespace lumeno::scriptbuilder {
@@ -86,7 +89,24 @@ class PickupWriter {
   std::vector<std::unique_ptr<Open>> open_;  // by character
 };
 
-// The name of a character's pick-up file below the tool folder, with its
+// The owed voices of the run, file by file in run order: `files` are the
+// run's named lines in run order, as merged.row_of_voice counts them;
+// `recorded` (the audit's view), by voice, whether a recording has its name.
+std::vector<std::vector<OwedVoice>> owed_voices(const MergedBook& merged, std::span<const FileVoices> files,
+                                                const std::vector<bool>* recorded = nullptr);
+
+// A pick-up workbook: its file name (below the pick-up folder) and scripts.
+struct PickupBook {
+  std::string name;
+  std::vector<WorkbookScript> scripts;
+};
+// The workbooks of the scripts: the all-character one, then one a
+// character. `reasons` keeps the marks the scripts point to; `heading` is
+// the pages' header middle (pickup_heading).
+std::vector<PickupBook> pickup_books(const std::vector<PickupScript>& scripts, const CharacterTable& characters,
+                                     std::string_view heading, std::deque<SessionMarks>& reasons);
+
+// The name of a character's pick-up file in the pick-up folder, with its
 // extension (".zd", ".xlsx"); with an empty prefix and name, the
 // all-character workbook's.
 std::string pickup_file_name(std::string_view voice_prefix, std::string_view display_name, std::string_view extension);

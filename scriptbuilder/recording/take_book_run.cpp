@@ -130,6 +130,38 @@ Result<std::vector<ScriptMark>> read_script_marks(FileSystem& files, const fs::p
   return marks;
 }
 
+std::vector<RunTake> run_takes(std::span<const FileVoices> files, std::span<const VoiceFileName> names, const Cp932Decoder& decoder) {
+  std::size_t count = 0;
+  for (const FileVoices& file : files) count += file.lines.size();
+  std::vector<RunTake> takes;
+  takes.reserve(count);
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    const FileVoices& file = files[k];
+    const std::string file_name = k < names.size() ? decoder.utf8(names[k].relative_name) : std::string();
+    for (std::size_t i = 0; i < file.lines.size(); ++i) {
+      const VoiceLine& line = file.lines[i];
+      RunTake& take = takes.emplace_back();
+      take.voice = decoder.utf8(line.voice_name);
+      take.character = line.character;
+      take.file = file_name;
+      take.line = line.line;
+      take.file_position = static_cast<std::uint32_t>(k);
+      if (i >= file.speeches.size()) continue;
+      take.text = decoder.utf8(file.speeches[i]);
+      // The most a cell holds; a speech that long is cut the same way every time.
+      std::size_t characters = 0;
+      for (std::size_t b = 0; b < take.text.size(); ++b) {
+        if ((static_cast<unsigned char>(take.text[b]) & 0xC0) != 0x80 && ++characters > kMaxCellCharacters - 1) {
+          take.text.resize(b);
+          take.text += "\xE2\x80\xA6";  // "…"
+          break;
+        }
+      }
+    }
+  }
+  return takes;
+}
+
 TakeBookRun::TakeBookRun(RunContext& ctx) : ctx_(ctx), decoder_(std::make_unique<Cp932Decoder>()) {}
 
 // The threads go first: they read what the rest holds.
@@ -203,33 +235,9 @@ bool TakeBookRun::merge(BuilderRun& run, const RunVoices& voices) {
   const Cp932Decoder& decoder = *decoder_;
   run_voices_ = &voices;
   // The run's voices, in run order.
+  voices_ = run_takes(voices.files, voices.names, decoder);
   std::unordered_set<std::string> in_run;
-  for (std::size_t k = 0; k < voices.files.size(); ++k) {
-    const FileVoices& file = voices.files[k];
-    const std::string file_name = decoder.utf8(voices.names[k].relative_name);
-    for (std::size_t i = 0; i < file.lines.size(); ++i) {
-      const VoiceLine& line = file.lines[i];
-      RunTake& take = voices_.emplace_back();
-      take.voice = decoder.utf8(line.voice_name);
-      take.character = line.character;
-      take.file = file_name;
-      take.line = line.line;
-      take.file_position = static_cast<std::uint32_t>(k);
-      if (i < file.speeches.size()) {
-        take.text = decoder.utf8(file.speeches[i]);
-        // The most a cell holds; a speech that long is cut the same way every time.
-        std::size_t characters = 0;
-        for (std::size_t b = 0; b < take.text.size(); ++b) {
-          if ((static_cast<unsigned char>(take.text[b]) & 0xC0) != 0x80 && ++characters > kMaxCellCharacters - 1) {
-            take.text.resize(b);
-            take.text += "\xE2\x80\xA6";  // "…"
-            break;
-          }
-        }
-      }
-      in_run.insert(take.voice);
-    }
-  }
+  for (const RunTake& take : voices_) in_run.insert(take.voice);
   TakeBook book = std::move(*read_->book);
   // Marks for voices neither the book nor the run knows stay out.
   std::vector<ScriptMark> marks;
@@ -294,16 +302,8 @@ bool TakeBookRun::write_pickups(BuilderRun& run, ScriptWorkbooks* workbooks) {
     run.writes.show_failure(run.host());
     return false;
   }
-  // What is owed, file by file (the voices are in run order).
-  std::vector<std::vector<OwedVoice>> owed(run.file_count());
-  std::size_t k = 0;
-  for (std::size_t f = 0; f < run_voices_->files.size(); ++f) {
-    for (const VoiceLine& line : run_voices_->files[f].lines) {
-      const TakeRow& row = merged_->book.rows[merged_->row_of_voice[k++]];
-      std::optional<std::string> reason = owed_reason(row);
-      if (reason) owed[f].push_back({f, line.line, line.character, line.voice_name, std::move(*reason)});
-    }
-  }
+  // What is owed, file by file.
+  const std::vector<std::vector<OwedVoice>> owed = owed_voices(*merged_, run_voices_->files);
   PickupWriter writer(run.characters, run.settings, run.matcher, *run.marks);
   std::string source;
   for (std::size_t f = 0; f < owed.size(); ++f) {
@@ -313,18 +313,17 @@ bool TakeBookRun::write_pickups(BuilderRun& run, ScriptWorkbooks* workbooks) {
     writer.add_file(run.file(f).relative_name, std::move(source), owed[f]);
     source = std::string();
   }
+  const std::vector<PickupScript> scripts = writer.finish();
   const LocalDate today = local_date();
-  const std::string heading = pickup_heading(today.year, today.month, today.day);
-  for (PickupScript& script : writer.finish()) {
-    const Character& character = run.characters.characters[static_cast<std::size_t>(script.character)];
-    if (workbooks) {
-      const SessionMarks& reasons = pickup_reasons_.emplace_back(std::move(script.reasons));
-      WorkbookScript copy{character.display_name, script.script, script.speech_lines, heading, true, &reasons};
-      workbooks->add(folder + pickup_file_name({}, {}, ".xlsx"), copy);
-      workbooks->add(folder + pickup_file_name(character.voice_prefix, character.display_name, ".xlsx"), std::move(copy));
+  if (workbooks) {
+    for (PickupBook& book : pickup_books(scripts, run.characters, pickup_heading(today.year, today.month, today.day), pickup_reasons_)) {
+      for (WorkbookScript& script : book.scripts) workbooks->add(folder + book.name, std::move(script));
     }
+  }
+  for (const PickupScript& script : scripts) {
+    const Character& character = run.characters.characters[static_cast<std::size_t>(script.character)];
     const std::string name = folder + pickup_file_name(character.voice_prefix, character.display_name, ".zd");
-    if (!run.write_output(name, std::move(script.script))) return false;
+    if (!run.write_output(name, script.script)) return false;
     run.host().progress_set_file_text(name);
   }
   return !run.cancelled();

@@ -43,6 +43,12 @@ inline constexpr std::string_view kMsgTakeBookOpen = "収録台帳.xlsx が開�
 Result<std::vector<ScriptMark>> read_script_marks(FileSystem& fs, const std::filesystem::path& folder, const std::string& home_name,
                                                   const Cp932Decoder& decoder);
 
+// The run's voices as the take book's merge takes them (UTF-8, a speech cut
+// where a cell ends, as a run writes it), in run order: the named lines of
+// the run's files (files[k] is named names[k]) with their speeches.
+std::vector<RunTake> run_takes(std::span<const FileVoices> files, std::span<const VoiceFileName> names,
+                               const Cp932Decoder& decoder);
+
 // The book's sheets as the workbook reader gives them back, or the message
 // (CP932) that stops the run.
 Result<std::vector<BookSheet>> read_book_sheets(std::string_view bytes, const Cp932Decoder& decoder);

@@ -1,6 +1,7 @@
 #include "scriptbuilder/recording/voice_audit.h"
 
 #include <algorithm>
+#include <deque>
 #include <atomic>
 #include <bit>
 #include <charconv>
@@ -11,6 +12,11 @@
 #include "scriptbuilder/check_run.h"
 #include "scriptbuilder/file_workers.h"
 #include "scriptbuilder/recording/run_voices.h"
+#include "shell/cp932_decoder.h"
+#include "shell/local_date.h"
+#include "scriptbuilder/workbooks/scratch_workbook.h"
+#include "scriptbuilder/workbooks/library_files.h"
+#include "scriptbuilder/recording/pickups.h"
 #include "scriptbuilder/recording/take_book_run.h"
 #include "scriptbuilder/run_context.h"
 #include "scriptbuilder/run_order.h"
@@ -187,7 +193,8 @@ void append_speech(std::string& out, std::string_view label, std::string_view sp
 
 class VoiceAuditRun final : public VocarCheckRun {
  public:
-  explicit VoiceAuditRun(fs::path recordings) : recordings_(std::move(recordings)) {}
+  VoiceAuditRun(fs::path recordings, std::optional<fs::path> pickups)
+      : recordings_(std::move(recordings)), pickups_(std::move(pickups)) {}
 
   int check(RunContext& ctx) override;
 
@@ -204,6 +211,9 @@ class VoiceAuditRun final : public VocarCheckRun {
   // The take book's sections, in `body`, and their counts in `summary`;
   // true when a voice's recording was made before its speech changed.
   bool add_take_sections(std::string& body, std::string& summary) const;
+  // The pick-up scripts of the audit's view, into pickups_; false when one
+  // cannot be written (its message shown).
+  bool write_pickups(RunContext& ctx);
 
   // A voice name of the run with the recordings it has: the first, and the
   // others linked from it in `next_same`.
@@ -215,6 +225,7 @@ class VoiceAuditRun final : public VocarCheckRun {
   };
 
   fs::path recordings_;
+  std::optional<fs::path> pickups_;
   std::vector<FileVoices> files_;
   std::vector<VoiceFileName> names_;
   std::vector<Recording> found_;
@@ -263,8 +274,89 @@ int VoiceAuditRun::check(RunContext& ctx) {
   if (found->stopped) return -1;
   found_ = std::move(found->recordings);
   make_report();
+  if (pickups_ && !write_pickups(ctx)) return -1;
   host.progress_set_position(1024);
   return ctx.cancelled() ? -1 : 0;
+}
+
+bool VoiceAuditRun::write_pickups(RunContext& ctx) {
+  Host& host = ctx.host;
+  if (!merged_) {
+    host.message("--pickups: 追加収録台本は収録台帳（track_takes=1）から作ります。この設定では作れません。");
+    return false;
+  }
+  host.progress_set_count_text("追加収録台本 を作成しています。");
+  FileSystem& files = ctx.fs;
+  // The folder, and the folders it stands in.
+  std::vector<fs::path> missing;
+  for (fs::path dir = *pickups_; !dir.empty() && files.kind(dir) == EntryKind::missing; dir = dir.parent_path()) {
+    missing.push_back(dir);
+    if (dir == dir.parent_path()) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (!files.create_directory(*it)) {
+      host.message(cannot_open_message(names::display_name(*it)));
+      return false;
+    }
+  }
+  const std::vector<std::vector<OwedVoice>> owed = owed_voices(*merged_, files_, &recorded_);
+  PickupWriter writer(characters(), settings(), matcher(), marks());
+  std::string source;
+  for (std::size_t f = 0; f < owed.size(); ++f) {
+    if (owed[f].empty()) continue;
+    const ReadStatus status = files.read(ctx.files[ctx.order[f]].path, source);
+    if (accept_run_source(ctx, status, source.size()) != BuilderRun::SourceStatus::ok) return false;
+    writer.add_file(names_[f].relative_name, std::move(source), owed[f]);
+    source = std::string();
+  }
+  const std::vector<PickupScript> scripts = writer.finish();
+  auto place = [&](const std::string& name) -> std::optional<fs::path> {
+    Result<fs::path> path = names::to_path(name);
+    if (!path) {
+      host.message(path.error());
+      return std::nullopt;
+    }
+    return *pickups_ / *path;
+  };
+  auto write = [&](const fs::path& path, std::string_view bytes) {
+    if (files.write(path, bytes)) return true;
+    host.message(cannot_open_message(names::display_name(path)));
+    return false;
+  };
+  for (const PickupScript& script : scripts) {
+    const Character& character = characters().characters[static_cast<std::size_t>(script.character)];
+    const std::optional<fs::path> path = place(pickup_file_name(character.voice_prefix, character.display_name, ".zd"));
+    if (!path || !write(*path, script.script)) return false;
+  }
+  // The workbooks, made in the temporary folder as a run makes them.
+  const LocalDate today = local_date();
+  std::deque<SessionMarks> reasons;
+  const std::vector<PickupBook> books =
+      pickup_books(scripts, characters(), pickup_heading(today.year, today.month, today.day), reasons);
+  const Cp932Decoder decoder;
+  const std::optional<fs::path> scratch = library_files::scratch_folder();
+  const std::optional<std::string> scratch_name = scratch ? library_files::library_name(*scratch) : std::nullopt;
+  for (const PickupBook& book : books) {
+    const std::optional<fs::path> path = place(book.name);
+    if (!path) return false;
+    ScratchWorkbook made;
+    if (scratch_name) {
+      made = make_scratch_workbook(files, *scratch, *scratch_name, scratch_name_prefix(this) + "pickup.xlsx",
+                                   [&](const WorkbookTarget& target) {
+                                     return write_script_workbook(target, book.scripts, decoder,
+                                                                  [&] { return ctx.cancelled(); });
+                                   });
+    }
+    if (made.status != WorkbookStatus::written) {
+      if (made.status != WorkbookStatus::cancelled) {
+        host.message(made.left_behind ? cannot_delete_message(names::display_name(*made.left_behind))
+                                      : cannot_open_message(names::display_name(*path)));
+      }
+      return false;
+    }
+    if (!write(*path, made.bytes)) return false;
+  }
+  return true;
 }
 
 bool VoiceAuditRun::name_lines(RunContext& ctx) {
@@ -531,38 +623,8 @@ std::vector<VoiceStanding> voice_standings(const MergedBook& merged, const std::
   return out;
 }
 
-std::vector<RunTake> run_takes(std::span<const FileVoices> files, std::span<const VoiceFileName> names, const Cp932Decoder& decoder) {
-  std::size_t count = 0;
-  for (const FileVoices& file : files) count += file.lines.size();
-  std::vector<RunTake> takes;
-  takes.reserve(count);
-  for (std::size_t k = 0; k < files.size(); ++k) {
-    const FileVoices& file = files[k];
-    const std::string file_name = k < names.size() ? decoder.utf8(names[k].relative_name) : std::string();
-    for (std::size_t i = 0; i < file.lines.size(); ++i) {
-      const VoiceLine& line = file.lines[i];
-      RunTake& take = takes.emplace_back();
-      take.voice = decoder.utf8(line.voice_name);
-      take.character = line.character;
-      take.file = file_name;
-      take.line = line.line;
-      take.file_position = static_cast<std::uint32_t>(k);
-      if (i >= file.speeches.size()) continue;
-      take.text = decoder.utf8(file.speeches[i]);
-      // The most a cell holds; a speech that long is cut the same way every time.
-      std::size_t characters = 0;
-      for (std::size_t b = 0; b < take.text.size(); ++b) {
-        if ((static_cast<unsigned char>(take.text[b]) & 0xC0) != 0x80 && ++characters > kMaxCellCharacters - 1) {
-          take.text.resize(b);
-          take.text += "\xE2\x80\xA6";  // "…"
-          break;
-        }
-      }
-    }
-  }
-  return takes;
+std::unique_ptr<ReportRun> make_voice_audit(fs::path recordings, std::optional<fs::path> pickups) {
+  return std::make_unique<VoiceAuditRun>(std::move(recordings), std::move(pickups));
 }
-
-std::unique_ptr<ReportRun> make_voice_audit(fs::path recordings) { return std::make_unique<VoiceAuditRun>(std::move(recordings)); }
 
 }  // namespace lumeno::scriptbuilder

@@ -59,7 +59,11 @@
 
 namespace lumeno::scriptbuilder {
 
-std::unique_ptr<ReportRun> make_voice_audit(std::filesystem::path recordings);
+// With `pickups` (and the take book on), the audit also writes the pick-up
+// scripts of its view into that folder (pickups.h): the voices the book
+// says are owed, and those marked OK whose recording is missing.
+std::unique_ptr<ReportRun> make_voice_audit(std::filesystem::path recordings,
+                                            std::optional<std::filesystem::path> pickups = std::nullopt);
 
 // The voice name a recording's file name gives (CP932): the name without its
 // extension; nothing when the extension is not one of the audio ones.
@@ -85,11 +89,5 @@ struct VoiceStanding {
 // recording), in run order. `recorded[k]` tells whether the k-th voice has a
 // recording; voices beyond it have none.
 std::vector<VoiceStanding> voice_standings(const MergedBook& merged, const std::vector<bool>& recorded);
-
-// The run's voices as the take book's merge takes them (UTF-8, a speech cut
-// where a cell ends, as a run writes it), in run order: the named lines of
-// the run's files (files[k] is named names[k]) with their speeches.
-std::vector<RunTake> run_takes(std::span<const FileVoices> files, std::span<const VoiceFileName> names,
-                               const Cp932Decoder& decoder);
 
 }  // namespace lumeno::scriptbuilder

@@ -166,6 +166,36 @@ def main():
             on_page = [row for k, row in enumerate(rows) if wbc.page_of_row(k) == page]
             height, words = printed[page]
             wbc.check_printed_page(f"pick-up page {page}", height, words, on_page, page, pages)
+    # The audit's pick-ups, with a recording of every voice marked OK, are
+    # what the run wrote: the ".zd" byte for byte, the workbooks part for part.
+    recordings = os.path.join(work, "recordings")
+    os.makedirs(recordings)
+    for voice, mark in status.items():
+        if mark == "OK":
+            open(os.path.join(recordings, voice.lower() + ".ogg"), "wb").close()
+    audit_dir = os.path.join(work, "audit-pickups")
+    result = subprocess.run([lumeno, "vocar", "audit", "--home", home, "--voices", recordings, "--pickups", audit_dir, scenario],
+                            capture_output=True, text=True)
+    check(result.returncode == 1, f"audit exit status {result.returncode}: {result.stderr}")
+    check(sorted(os.listdir(audit_dir)) == files, f"audit pick-ups {sorted(os.listdir(audit_dir))}")
+    for name in files:
+        if name.endswith(".zd"):
+            check(open(os.path.join(audit_dir, name), "rb").read() == open(os.path.join(folder, name), "rb").read(),
+                  f"audit pick-up {name} differs from the run's")
+    check(wbc.same(folder, audit_dir) == 0, "the audit's pick-up workbooks differ from the run's")
+    # Without the recordings of OK voices, the audit owes them too.
+    shutil.rmtree(recordings)
+    os.makedirs(recordings)
+    shutil.rmtree(audit_dir)
+    subprocess.run([lumeno, "vocar", "audit", "--home", home, "--voices", recordings, "--pickups", audit_dir, scenario],
+                   capture_output=True, text=True)
+    yuu = os.path.join(audit_dir, "[YUU]ユウ.zd")
+    check(os.path.exists(yuu), "the audit's pick-ups lack ユウ's OK voices without recordings")
+    if os.path.exists(yuu):
+        wb_yuu = openpyxl.load_workbook(os.path.join(audit_dir, "[YUU]ユウ.xlsx"))["ユウ"]
+        reasons = [wb_yuu.cell(r, 5).value for r in range(1, wb_yuu.max_row + 1) if wb_yuu.cell(r, 1).value]
+        check(reasons == ["OK（録音なし）", "OK（録音なし）"], f"ユウ's reasons {reasons}")
+
     failures.extend(wbc.failures)
     if failures:
         print("\n".join(failures))
