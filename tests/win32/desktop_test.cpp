@@ -967,6 +967,38 @@ void check_vocar_take_book(const Tool& tool, const std::wstring& work, const std
                "vocar: the pick-up workbook of all characters");
   text = convert_all(app, tool);
   report.check(read_file(home + L"\\収録台帳.bak.xlsx") == book, "vocar: the next run keeps the earlier book as the backup");
+
+  // The book held open as a spreadsheet program holds it: the run stops
+  // before anything is deleted, and says so.
+  const std::wstring book_path = home + L"\\収録台帳.xlsx";
+  const auto before = read_file(book_path);
+  HANDLE held = CreateFileW(book_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  report.check(held != INVALID_HANDLE_VALUE, "vocar: the book is held open");
+  app.command(kConvertAll);
+  confirm_start(app, tool);
+  HWND box = nullptr;
+  wait_until(
+      [&] {
+        for (const TopWindow& w : top_windows(app.pid())) {
+          if (w.class_name == L"#32770" && box_text(w.window).find(L"収録台帳.xlsx が開かれています") != std::wstring::npos) {
+            box = w.window;
+            text = box_text(w.window);
+            return true;
+          }
+        }
+        return false;
+      },
+      60000);
+  report.equal(text, L"収録台帳.xlsx が開かれています。閉じてからやり直してください。", "vocar: a book open elsewhere stops the run");
+  if (box) {
+    report.check(screenshot({app.main(), box}, shots + L"\\" + tool.program + L"-take-book-open.bmp"),
+                 "vocar: screenshot of the message");
+    press(box, IDOK);
+  }
+  if (HWND abort = app.box(tool.caption, text, 5000)) press(abort, IDOK);
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  report.check(read_file(book_path) == before && exists(home + L"\\声優用台本\\[追加収録]\\[ERI]エリ.zd"),
+               "vocar: the book and the scripts stay as they were");
   report.check(app.close(), "vocar: closes after the take book runs");
   DeleteFileW((home + L"\\" + tool.settings_file).c_str());
 }
