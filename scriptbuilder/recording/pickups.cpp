@@ -94,7 +94,9 @@ void PickupWriter::add_file(std::string_view relative_name, std::string source, 
     write_row_text(file, row, wrap, wraps_end, body);
   };
   const PageOptions pages{settings_.keep_dialogue_on_page, settings_.keep_direction_on_page, settings_.keep_other_dialogue_on_page};
-  const int frame = settings_.script_frame_dialogue ? 1 : 0;
+  // The owed lines are framed whatever the scripts do: they are what the
+  // session is for.
+  const int frame = 1;
   std::vector<bool> headed(characters_.characters.size(), false);
 
   for (const OwedVoice& voice : owed) {

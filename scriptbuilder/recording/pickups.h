@@ -8,7 +8,7 @@
 // cue before it: the nearest earlier line of dialogue in its file, without
 // a voice name (another character's line, or its own earlier one). Then the
 // owed voice's whole speech (speech.h), framed as the scripts frame their
-// own lines. It is written in the scripts' own format and laid out on pages
+// own lines (always, whatever script_frame_dialogue says). It is written in the scripts' own format and laid out on pages
 // as they are (voice_scripts.h, voice_script_layout.h):
 //
 //   <voice prefix> / <display name> / <frame flag>     the header
