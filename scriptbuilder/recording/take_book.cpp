@@ -365,7 +365,7 @@ void count_status(TakeCounts& counts, const CellValue& status) {
 
 MergedBook merge_take_book(TakeBook book, const TakeMerge& merge) {
   MergedBook out;
-  std::unordered_map<std::string_view, std::uint32_t> index;
+  std::unordered_map<std::string, std::uint32_t> index;  // keys of its own: rows move and grow
   index.reserve(book.rows.size());
   for (std::uint32_t r = 0; r < book.rows.size(); ++r) index.emplace(book.rows[r].voice(), r);
   std::vector<bool> used(book.rows.size(), false);
@@ -424,7 +424,7 @@ MergedBook merge_take_book(TakeBook book, const TakeMerge& merge) {
 }
 
 std::size_t carry_script_marks(TakeBook& book, std::span<const ScriptMark> marks) {
-  std::unordered_map<std::string_view, std::uint32_t> index;
+  std::unordered_map<std::string, std::uint32_t> index;  // keys of its own: rows move and grow
   for (std::uint32_t r = 0; r < book.rows.size(); ++r) index.emplace(book.rows[r].voice(), r);
   std::size_t carried = 0;
   auto add_note = [](TakeRow& row, const std::string& note) {
