@@ -922,6 +922,25 @@ void check_vocar_ledger(const Tool& tool, const std::wstring& work, const std::w
   DeleteFileW((home + L"\\" + tool.settings_file).c_str());
 }
 
+// A message box of the process, whatever its caption, whose text holds
+// `part`: the box, with its whole text; null when none came within a minute.
+HWND message_box_saying(DWORD pid, const std::wstring& part, std::wstring& text) {
+  HWND box = nullptr;
+  wait_until(
+      [&] {
+        for (const TopWindow& w : top_windows(pid)) {
+          if (w.class_name == L"#32770" && box_text(w.window).find(part) != std::wstring::npos) {
+            box = w.window;
+            text = box_text(w.window);
+            return true;
+          }
+        }
+        return false;
+      },
+      60000);
+  return box;
+}
+
 // Vocar with the take book: its check box ticks the ledger's and greys it
 // (the ledger's own state comes back when it is unticked, and is what OK
 // stores), a run writes the book beside the program and counts the voices
@@ -978,19 +997,7 @@ void check_vocar_take_book(const Tool& tool, const std::wstring& work, const std
   report.check(held != INVALID_HANDLE_VALUE, "vocar: the book is held open");
   app.command(kConvertAll);
   confirm_start(app, tool);
-  HWND box = nullptr;
-  wait_until(
-      [&] {
-        for (const TopWindow& w : top_windows(app.pid())) {
-          if (w.class_name == L"#32770" && box_text(w.window).find(L"収録台帳.xlsx が開かれています") != std::wstring::npos) {
-            box = w.window;
-            text = box_text(w.window);
-            return true;
-          }
-        }
-        return false;
-      },
-      60000);
+  HWND box = message_box_saying(app.pid(), L"収録台帳.xlsx が開かれています", text);
   report.equal(text, L"収録台帳.xlsx が開かれています。閉じてからやり直してください。", "vocar: a book open elsewhere stops the run");
   if (box) {
     report.check(screenshot({app.main(), box}, shots + L"\\" + tool.program + L"-take-book-open.bmp"),
@@ -1459,20 +1466,8 @@ int run_small_temp(const Tool& tool, const std::wstring& program, const std::wst
   app.command(kConvertAll);
   confirm_start(app, tool);
   // The run's message box, whatever its caption.
-  HWND box = nullptr;
   std::wstring text;
-  wait_until(
-      [&] {
-        for (const TopWindow& w : top_windows(app.pid())) {
-          if (w.class_name == L"#32770" && box_text(w.window).find(L".xlsx ファイルを") != std::wstring::npos) {
-            box = w.window;
-            text = box_text(w.window);
-            return true;
-          }
-        }
-        return false;
-      },
-      60000);
+  HWND box = message_box_saying(app.pid(), L".xlsx ファイルを", text);
   report.check(text.find(L".xlsx ファイルを作成できませんでした。一時フォルダ " + temp + L" の空き容量が足りません（必要 約 ") != std::wstring::npos &&
                    text.find(L" MB、空き 12 MB）。一時フォルダは環境変数 TMP で空きのある場所に移せます。") != std::wstring::npos,
                "vocar: a temporary folder without room is named with the room needed and free, and TMP", text);
