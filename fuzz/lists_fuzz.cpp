@@ -12,12 +12,19 @@ LUMENO_FUZZ_TARGET(lists) {
   if (!cast.usable()) return 0;
   fuzz::VocarRun run(cast, options);
   const CharacterTable& table = *cast.table;
-  StaffListScan scan(table, run.matcher, &*cast.marks);
+  StaffListScan scan(table, run.matcher, true);
+  DialogueCounter counter(table.characters.size(), *cast.marks);
+  std::vector<CharacterCounts> budget(table.characters.size());
   std::vector<std::string> names;
   for (int k = 0; k < 16 && !parts.rest().empty(); ++k) {
     names.push_back("scn\\f" + std::to_string(k) + ".txt");
     run.voices.prepare_file(names.back(), run.settings.reset_per_file);
-    scan.scan_file(parts.next(), names.back(), run.voices);
+    const std::string_view text = parts.next();
+    scan.scan_file(text, names.back(), run.voices);
+    for (const CountedLine& line : scan.counted_lines()) {
+      if (line.character >= budget.size() || line.begin + line.length > text.size() || line.name_length > line.length) __builtin_trap();
+    }
+    add_file_counts(budget, names.size() - 1, counter.count_file(text, scan.counted_lines()));
   }
   std::string out;
   for (const CharacterLists& lists : scan.characters()) {
@@ -46,17 +53,15 @@ LUMENO_FUZZ_TARGET(lists) {
   append_file_voice_tail(out, table, scan.characters(), totals);
   // The counts for the budget: a character's files add up to its total, and
   // its voiced lines in a file are those of its voice count list.
-  const std::vector<CharacterCounts>& counts = scan.dialogue_counts();
-  if (counts.size() != table.characters.size()) __builtin_trap();
   for (const CharacterLists& lists : scan.characters()) {
-    const CharacterCounts& c = counts[static_cast<std::size_t>(lists.character)];
+    const CharacterCounts& c = budget[static_cast<std::size_t>(lists.character)];
     std::size_t next = 0;
     for (const auto& file : lists.files) {
       while (next < c.files.size() && c.files[next].file < file.file) ++next;
       if (next == c.files.size() || c.files[next].file != file.file || c.files[next].counts.voiced != file.count) __builtin_trap();
     }
   }
-  for (const CharacterCounts& c : counts) {
+  for (const CharacterCounts& c : budget) {
     DialogueCounts sum;
     for (const auto& file : c.files) sum.add(file.counts);
     if (!(sum == c.total)) __builtin_trap();

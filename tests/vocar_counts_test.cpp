@@ -8,6 +8,8 @@
 
 #include "scriptbuilder/lists/dialogue_counts.h"
 #include "scriptbuilder/lists/spoken_text.h"
+#include "scriptbuilder/workbooks/library_files.h"
+#include "scriptbuilder/workbooks/xlsx_reader.h"
 #include "tests/support.h"
 
 namespace lumeno::scriptbuilder {
@@ -107,6 +109,115 @@ TEST(DialogueCounts, TheCsvQuotesWhatNeedsItAndStartsWithAByteOrderMark) {
                                           u8"\"A,B\",\"say \"\"hi\"\"\",scn\\a b.txt,1,2,3\r\n"));
 }
 
+// A sheet read back: a row of cell texts a row (numbers as integers),
+// from the header on.
+std::vector<std::vector<std::string>> sheet_rows(const xlsx::Sheet& sheet) {
+  std::vector<std::vector<std::string>> rows;
+  for (const xlsx::Cell& cell : sheet.cells) {
+    rows.resize(std::max<std::size_t>(rows.size(), cell.row + 1));
+    std::vector<std::string>& row = rows[cell.row];
+    row.resize(std::max<std::size_t>(row.size(), cell.column + 1));
+    row[cell.column] = cell.kind == xlsx::CellKind::number ? std::to_string(static_cast<long long>(cell.number)) : cell.text;
+  }
+  return rows;
+}
+
+xlsx::Book read_book(const fs::path& path) {
+  xlsx::ReadResult read = xlsx::read_xlsx(read_file(path));
+  EXPECT_TRUE(read.ok()) << xlsx::failure_text(read.failure());
+  return read.ok() ? std::move(read).value() : xlsx::Book{};
+}
+
+std::vector<std::string> sheet_names(const xlsx::Book& book) {
+  std::vector<std::string> names;
+  for (const xlsx::Sheet& sheet : book.sheets) names.push_back(sheet.name);
+  return names;
+}
+
+// The workbook made straight, as the counts' thread makes it.
+class CountsWorkbookTest : public ::testing::Test {
+ protected:
+  fs::path book() const { return tmp / "book.xlsx"; }
+  fs::path scratch() const { return tmp / "scratch"; }
+  CountsWorkbook make(std::span<const CountsRow> characters, std::size_t files) {
+    fs::create_directories(scratch());
+    return CountsWorkbook({*library_files::library_name(book()), *library_files::library_name(scratch())}, decoder, characters,
+                          files);
+  }
+
+  TempDir tmp;
+  const Cp932Decoder decoder;
+};
+
+TEST_F(CountsWorkbookTest, ASheetACharacterInTableOrderEvenForNamesThatClashOrReadAsReferences) {
+  const std::vector<CountsRow> characters = {
+      {"ERI", "エリ", {}, {}}, {"R2", "R2", {}, {}}, {"ER2", "エリ", {}, {}}, {"", "先生", {}, {}}, {"NOB", "ノブ", {}, {}}};
+  {
+    CountsWorkbook workbook = make(characters, 2);
+    workbook.add_file_row(0, "scn\\a.txt", {1, 0, 4});
+    workbook.add_file_row(1, "scn\\a.txt", {2, 0, 7});
+    workbook.add_file_row(3, "scn\\a.txt", {0, 1, 7});
+    workbook.add_file_row(0, "scn\\b & c.txt", {2, 0, 7});
+    workbook.add_file_row(2, "scn\\b & c.txt", {5, 0, 9});
+    const std::vector<DialogueCounts> totals = {{3, 0, 11}, {2, 0, 7}, {5, 0, 9}, {0, 1, 7}, {}};
+    ASSERT_EQ(workbook.close(totals), WorkbookStatus::written);
+  }
+  const xlsx::Book book = read_book(this->book());
+  EXPECT_EQ(sheet_names(book), (std::vector<std::string>{u8(u8"キャラ別"), u8(u8"エリ"), "R2", u8(u8"エリ(2)"), u8(u8"先生"),
+                                                         u8(u8"ノブ")}));
+  ASSERT_EQ(book.sheets.size(), 6u);
+  using Rows = std::vector<std::vector<std::string>>;
+  const std::vector<std::string> file_header = {u8(u8"ファイル"), u8(u8"ボイスあり行数"), u8(u8"ボイスなし行数"), u8(u8"文字数")};
+  EXPECT_EQ(sheet_rows(book.sheets[0]),
+            (Rows{{u8(u8"ボイス接頭辞"), u8(u8"キャラ名"), u8(u8"ボイスあり行数"), u8(u8"ボイスなし行数"), u8(u8"文字数")},
+                  {"ERI", u8(u8"エリ"), "3", "0", "11"},
+                  {"R2", "R2", "2", "0", "7"},
+                  {"ER2", u8(u8"エリ"), "5", "0", "9"},
+                  {"", u8(u8"先生"), "0", "1", "7"},
+                  {"NOB", u8(u8"ノブ"), "0", "0", "0"}}));
+  EXPECT_EQ(sheet_rows(book.sheets[1]), (Rows{file_header, {"scn\\a.txt", "1", "0", "4"}, {"scn\\b & c.txt", "2", "0", "7"}}));
+  EXPECT_EQ(sheet_rows(book.sheets[2]), (Rows{file_header, {"scn\\a.txt", "2", "0", "7"}}));
+  EXPECT_EQ(sheet_rows(book.sheets[3]), (Rows{file_header, {"scn\\b & c.txt", "5", "0", "9"}}));
+  EXPECT_EQ(sheet_rows(book.sheets[5]), (Rows{file_header}));
+  // Nothing of the library's is left in its temporary folder.
+  EXPECT_TRUE(fs::is_empty(scratch()));
+}
+
+TEST_F(CountsWorkbookTest, ALargeCastHasOneSheetForTheRowsPerFileInTheOrderTheFilesAreRead) {
+  std::vector<std::string> names;
+  for (std::size_t c = 0; c <= CountsWorkbook::kCharacterSheetsAtMost; ++c) names.push_back("C" + std::to_string(c));
+  std::vector<CountsRow> characters;
+  for (const std::string& name : names) characters.push_back({name, name, {}, {}});
+  {
+    CountsWorkbook workbook = make(characters, 2);
+    workbook.add_file_row(3, "scn\\a.txt", {1, 0, 4});
+    workbook.add_file_row(7, "scn\\a.txt", {0, 2, 8});
+    workbook.add_file_row(3, "scn\\b.txt", {2, 0, 7});
+    ASSERT_EQ(workbook.close(std::vector<DialogueCounts>(characters.size())), WorkbookStatus::written);
+  }
+  const xlsx::Book book = read_book(this->book());
+  EXPECT_EQ(sheet_names(book), (std::vector<std::string>{u8(u8"キャラ別"), u8(u8"キャラ・ファイル別")}));
+  ASSERT_EQ(book.sheets.size(), 2u);
+  EXPECT_EQ(sheet_rows(book.sheets[0]).size(), characters.size() + 1);
+  EXPECT_EQ(sheet_rows(book.sheets[1]),
+            (std::vector<std::vector<std::string>>{
+                {u8(u8"ボイス接頭辞"), u8(u8"キャラ名"), u8(u8"ファイル"), u8(u8"ボイスあり行数"), u8(u8"ボイスなし行数"), u8(u8"文字数")},
+                {"C3", "C3", "scn\\a.txt", "1", "0", "4"},
+                {"C7", "C7", "scn\\a.txt", "0", "2", "8"},
+                {"C3", "C3", "scn\\b.txt", "2", "0", "7"}}));
+}
+
+TEST_F(CountsWorkbookTest, AWorkbookNeverClosedLeavesNothingBehind) {
+  const std::vector<CountsRow> characters = {{"ERI", "エリ", {}, {}}, {"YUU", "ユウ", {}, {}}};
+  {
+    CountsWorkbook workbook = make(characters, 1);
+    workbook.add_file_row(1, "scn\\a.txt", {1, 0, 4});
+    EXPECT_TRUE(workbook.ok());
+  }
+  EXPECT_FALSE(fs::exists(book()));
+  EXPECT_TRUE(fs::is_empty(scratch()));
+}
+
 // A run's counts: a name two characters share (エリ is also YUU's), a
 // character without voice, and one who never speaks.
 class VocarCountsRunTest : public ::testing::Test {
@@ -163,6 +274,84 @@ TEST_F(VocarCountsRunTest, WithTheLedgerALineOfACharacterWithoutVoiceHasNoneForA
   ASSERT_EQ(vocar_run(home(), tmp.path()).status, 0);
   EXPECT_EQ(csv(), u8(kHeader + u8",先生,,0,1,1\r\nTEA,ティーチャー,,0,1,1\r\n,先生,scn\\a.txt,0,1,1\r\nTEA,ティーチャー,scn\\a.txt,0,1,1\r\n"));
   EXPECT_EQ(read_file(lists() / u8path(u8"キャラ別ボイス数リスト") / "CVO_List_TEA.txt").find("    [    1]"), std::string::npos);
+}
+
+// Many files, some large, handed over to the counts' thread in batches:
+// every file's rows reach the CSV, in run order, counted as each line says.
+TEST(VocarCountsRun, ManyFilesLargeAndSmallAreEachCountedInRunOrder) {
+  TempDir tmp;
+  write_file(tmp / "home" / u8path(u8"キャラ定義.txt"), "AKI,アキ\r\nMIO,ミオ\r\n,係員\r\nRIN,リン\r\n");
+  struct Speaker {
+    std::string name;
+    std::string prefix;
+  };
+  const std::vector<Speaker> speakers = {{"アキ", "AKI"}, {"ミオ", "MIO"}, {"係員", ""}, {"リン", "RIN"}};
+  const std::vector<std::string> says = {"おはよう", "そうね\\wait(5)、行こう", "静かに（小声）", "ABCｱｲ　です", "あ/* 注 */い",
+                                         "閉じない// メモ"};
+  std::mt19937 random(20261209);
+  // The counts each file should give, by speaker.
+  std::map<std::pair<std::size_t, std::size_t>, DialogueCounts> want;
+  std::vector<std::string> files;
+  for (std::size_t f = 0; f < 150; ++f) {
+    // A few files larger than a wake of the thread, the rest small.
+    const std::size_t lines = f % 37 == 5 ? 60000 : 1 + random() % 40;
+    std::string text;
+    for (std::size_t k = 0; k < lines; ++k) {
+      const std::size_t kind = random() % 10;
+      if (kind < 6) {
+        const std::size_t who = random() % speakers.size();
+        const std::string line = speakers[who].name + "「" + says[random() % says.size()] + (kind == 5 ? "" : "」");
+        DialogueCounts& counts = want[{f, who}];
+        (speakers[who].prefix.empty() ? counts.unvoiced : counts.voiced) += 1;
+        counts.characters += static_cast<std::int64_t>(spoken_characters(line, speakers[who].name.size() + 2, "「"));
+        text += line;
+      } else if (kind == 6) {
+        text += "//" + speakers[random() % speakers.size()].name + "「コメント」";
+      } else if (kind == 7) {
+        text += "\\bg(1)";
+      } else {
+        text += "　地の文が続く。";
+      }
+      text += "\r\n";
+    }
+    char name[16];
+    std::snprintf(name, sizeof name, "f%03zu.txt", f);
+    files.push_back(name);
+    write_file(tmp / "scn" / name, text);
+  }
+  ASSERT_EQ(vocar_config(tmp / "home", tmp.path(), {"output_scripts=0", "output_voice_text=0"}).status, 0);
+  const CliResult r = vocar_run(tmp / "home", tmp.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  const Cp932Decoder decoder;
+  std::vector<CountsRow> rows;
+  std::vector<DialogueCounts> totals(speakers.size());
+  for (const auto& [key, counts] : want) totals[key.second].add(counts);
+  for (std::size_t who = 0; who < speakers.size(); ++who) rows.push_back({speakers[who].prefix, speakers[who].name, {}, totals[who]});
+  std::vector<std::string> relative;
+  for (const std::string& file : files) relative.push_back("scn\\" + file);
+  for (std::size_t who = 0; who < speakers.size(); ++who) {
+    for (std::size_t f = 0; f < files.size(); ++f) {
+      if (const auto it = want.find({f, who}); it != want.end()) rows.push_back({speakers[who].prefix, speakers[who].name, relative[f], it->second});
+    }
+  }
+  EXPECT_EQ(read_file(tmp / "home" / u8path(u8"スタッフ用リスト/ボイス集計.csv")), counts_csv(rows, decoder));
+  // The workbook holds the same rows.
+  const xlsx::Book book = read_book(tmp / "home" / u8path(u8"スタッフ用リスト/ボイス集計.xlsx"));
+  ASSERT_EQ(book.sheets.size(), 1 + speakers.size());
+  for (std::size_t who = 0; who < speakers.size(); ++who) {
+    std::vector<std::vector<std::string>> got = sheet_rows(book.sheets[who + 1]);
+    std::size_t k = 1;
+    for (std::size_t f = 0; f < files.size(); ++f) {
+      const auto it = want.find({f, who});
+      if (it == want.end()) continue;
+      ASSERT_LT(k, got.size());
+      EXPECT_EQ(got[k], (std::vector<std::string>{"scn\\" + files[f], std::to_string(it->second.voiced), std::to_string(it->second.unvoiced),
+                                                  std::to_string(it->second.characters)}));
+      ++k;
+    }
+    EXPECT_EQ(k, got.size());
+  }
 }
 
 // Writes of one file fail.

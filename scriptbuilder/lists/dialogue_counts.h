@@ -22,12 +22,25 @@
 //   ボイス接頭辞,キャラ名,ファイル,ボイスあり行数,ボイスなし行数,文字数
 // A character's own row has an empty file; its rows per file follow all of
 // those, for the files that hold any of its lines, in run order. Fields with
-// a comma, a quote or a line end are quoted ("" for a quote). The workbook
-// holds the same table on one sheet, numbers as numbers.
+// a comma, a quote or a line end are quoted ("" for a quote).
+//
+// The workbook holds the same two tables, numbers as numbers, each under
+// its header row (frozen, with a filter): the sheet "キャラ別", a row a
+// character without the file column; then a sheet a character in table
+// order, named by its shown name, with its rows per file in run order (the
+// file and its three counts; the sheet of a character without a line is
+// hidden). A sheet a character lets the rows be written as the files are
+// scanned (counts_files.h). A table of more than kCharacterSheetsAtMost
+// characters (or a run of more files than a sheet has rows) has one sheet
+// for those rows instead, "キャラ・ファイル別"
+// with every column, in the order the files are read: file after file in
+// run order, within a file its characters in table order. A table longer
+// than a sheet goes on over further sheets ("(2)", ...).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -37,6 +50,7 @@
 #include "scriptbuilder/characters.h"
 #include "scriptbuilder/workbooks/script_workbook.h"
 #include "shell/cp932_decoder.h"
+#include "shell/dialogue_marks.h"
 
 namespace lumeno::scriptbuilder {
 
@@ -73,6 +87,42 @@ struct CountsRow {
   DialogueCounts counts;
 };
 
+// A line the staff-list scan found for the counts, as its file's text holds
+// it: the line from the speaker's name to its end.
+struct CountedLine {
+  std::uint32_t character = 0;  // index into the character table
+  std::uint32_t name_length = 0;
+  std::size_t begin = 0;
+  std::size_t length = 0;
+  bool voiced = false;  // one of the character's voiced lines (see above)
+};
+
+// Counts the lines of one file after another.
+class DialogueCounter {
+ public:
+  struct FileCount {
+    std::uint32_t character = 0;  // index into the character table
+    DialogueCounts counts;
+  };
+
+  // `marks`, the dialogue marks, in the order a line's mark is looked for.
+  DialogueCounter(std::size_t characters, const DialogueMarks& marks);
+
+  // The counts of the lines of one file (in `text`), for the characters
+  // with any line there, in table order; valid until the next call.
+  std::span<const FileCount> count_file(std::string_view text, std::span<const CountedLine> lines);
+
+ private:
+  std::vector<std::pair<std::string, std::string>> mark_closes_;  // each mark with its line's closing bracket
+  std::vector<DialogueCounts> by_character_;
+  std::vector<std::uint32_t> touched_;
+  std::vector<FileCount> file_;
+};
+
+// Adds one file's counts (`file`: its position in run order) to `counts`
+// (one a character of the table).
+void add_file_counts(std::vector<CharacterCounts>& counts, std::size_t file, std::span<const DialogueCounter::FileCount> file_counts);
+
 // The table's rows: by character (one a character of `table`, `counts`
 // matching it one for one), then by character and file; `file_names` are
 // the relative names of the run's files in run order.
@@ -83,9 +133,40 @@ std::vector<CountsRow> counts_rows(const CharacterTable& table, std::span<const 
 // without voice prefix, the name of its definition line.
 std::string_view shown_name(const Character& character);
 
+// The CSV: its head (byte-order mark and header row), then a line a row.
 std::string counts_csv(std::span<const CountsRow> rows, const Cp932Decoder& decoder);
+void append_counts_csv_head(std::string& out, const Cp932Decoder& decoder);
+void append_counts_csv_row(std::string& out, const CountsRow& row, const Cp932Decoder& decoder);
 
-// Writes the table as a workbook at `target` (the library's names).
-WorkbookStatus write_counts_workbook(const WorkbookTarget& target, std::span<const CountsRow> rows, const Cp932Decoder& decoder);
+// The workbook, written as the rows come: the rows per character and file
+// first, in their order, then the characters' own rows. Made in the library's
+// constant-memory mode: each row goes to its sheet's temporary file as it
+// is added, so that little is left to do once the last one is.
+class CountsWorkbook {
+ public:
+  // The library keeps a temporary file open for each sheet as it is made.
+  static constexpr std::size_t kCharacterSheetsAtMost = 200;
+
+  // `characters`: a row a character of the table (its counts unused);
+  // `files`: the files of the run.
+  CountsWorkbook(const WorkbookTarget& target, const Cp932Decoder& decoder, std::span<const CountsRow> characters,
+                 std::size_t files);
+  ~CountsWorkbook();
+  CountsWorkbook(const CountsWorkbook&) = delete;
+  CountsWorkbook& operator=(const CountsWorkbook&) = delete;
+
+  // False once anything failed: the workbook is then not to be used.
+  bool ok() const;
+  // A row per character and file, of character `character` of the table.
+  void add_file_row(std::uint32_t character, std::string_view file, const DialogueCounts& counts);
+  // The characters' own rows (their totals, in table order), the sheets'
+  // layout, and the file closed. Without it (a run that stopped early),
+  // nothing is left at the target.
+  WorkbookStatus close(std::span<const DialogueCounts> totals);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace lumeno::scriptbuilder

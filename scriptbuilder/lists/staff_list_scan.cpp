@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 
-#include "scriptbuilder/lists/spoken_text.h"
 #include "scriptbuilder/run_context.h"
 
 namespace lumeno::scriptbuilder {
@@ -64,16 +63,6 @@ bool names_overlap(const CharacterTable& table) {
   return false;
 }
 
-// text.starts_with(prefix) for the few bytes of a dialogue mark, compared
-// in place: the counts ask it of every line.
-bool begins_with(std::string_view text, std::string_view prefix) {
-  if (prefix.size() > text.size()) return false;
-  for (std::size_t k = 0; k < prefix.size(); ++k) {
-    if (text[k] != prefix[k]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string text_list_name(std::string_view voice_prefix) { return list_name(kTextListFolder, "CTX_List_", voice_prefix); }
@@ -86,8 +75,8 @@ std::string file_voice_list_name() {
   return name;
 }
 
-StaffListScan::StaffListScan(const CharacterTable& table, const DialogueMatcher& matcher, const DialogueMarks* marks)
-    : matcher_(matcher), names_overlap_(names_overlap(table)), voiced_index_(table.characters.size(), -1), marks_(marks) {
+StaffListScan::StaffListScan(const CharacterTable& table, const DialogueMatcher& matcher, bool count)
+    : matcher_(matcher), names_overlap_(names_overlap(table)), voiced_index_(table.characters.size(), -1), count_(count) {
   for (std::size_t c = 0; c < table.characters.size(); ++c) {
     if (!table.characters[c].voiced()) continue;
     voiced_index_[c] = static_cast<int>(lists_.size());
@@ -95,30 +84,6 @@ StaffListScan::StaffListScan(const CharacterTable& table, const DialogueMatcher&
   }
   own_counts_.assign(lists_.size(), 0);
   first_match_counts_.assign(lists_.size(), 0);
-  if (marks_) {
-    counts_.resize(table.characters.size());
-    file_dialogue_counts_.resize(table.characters.size());
-    for (const std::string& mark : *marks_) mark_closes_.emplace_back(mark, closing_bracket(last_character(mark)));
-  }
-}
-
-void StaffListScan::count_line(int c, std::string_view line, std::size_t name_length, bool voiced) {
-  const auto k = static_cast<std::size_t>(c);
-  DialogueCounts& counts = file_dialogue_counts_[k];
-  if (counts == DialogueCounts{}) counted_.push_back(static_cast<std::uint32_t>(k));
-  (voiced ? counts.voiced : counts.unvoiced) += 1;
-  // The first mark that follows the name (mark_at), and its bracket.
-  const std::string_view after_name = line.substr(name_length);
-  std::size_t mark_end = name_length;
-  std::string_view close;
-  for (const auto& [mark, mark_close] : mark_closes_) {
-    if (begins_with(after_name, mark)) {
-      mark_end += mark.size();
-      close = mark_close;
-      break;
-    }
-  }
-  counts.characters += static_cast<std::int64_t>(spoken_characters_closed_by(line, mark_end, close));
 }
 
 void StaffListScan::add_entry(int voiced, std::string_view relative_name, std::int64_t line, std::string_view line_text,
@@ -137,6 +102,7 @@ void StaffListScan::scan_file(std::string_view text, std::string_view relative_n
   file_begin_.push_back(first_counts_.size());
   const std::size_t n = text.size();
   const bool one_name_a_line = voices.uses_run_voices();
+  counted_lines_.clear();
   for_each_dialogue_line(text, matcher_, [&](std::uint32_t line, std::size_t i, const DialogueMatch& first, std::size_t end) {
     if (voiced_index_[static_cast<std::size_t>(first.character)] >= 0) {
       bump(first_match_counts_, first_touched_, voiced_index_[static_cast<std::size_t>(first.character)]);
@@ -170,7 +136,10 @@ void StaffListScan::scan_file(std::string_view text, std::string_view relative_n
         }
         if (listed) add_entry(voiced, relative_name, line, claimed, voice);
       }
-      if (marks_) count_line(claim.character, claimed, std::min(claim.name_length, claimed.size()), listed);
+      if (count_) {
+        counted_lines_.push_back({static_cast<std::uint32_t>(claim.character),
+                                  static_cast<std::uint32_t>(std::min(claim.name_length, claimed.size())), i, claimed.size(), listed});
+      }
     }
   });
 
@@ -186,13 +155,6 @@ void StaffListScan::scan_file(std::string_view text, std::string_view relative_n
     first_match_counts_[v] = 0;
   }
   first_touched_.clear();
-  for (std::uint32_t c : counted_) {
-    CharacterCounts& counts = counts_[c];
-    counts.files.push_back({file, file_dialogue_counts_[c]});
-    counts.total.add(file_dialogue_counts_[c]);
-    file_dialogue_counts_[c] = {};
-  }
-  counted_.clear();
 }
 
 std::span<const FileVoiceCount> StaffListScan::file_counts(std::size_t k) const {

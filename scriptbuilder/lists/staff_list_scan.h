@@ -22,7 +22,6 @@
 #include "scriptbuilder/characters.h"
 #include "scriptbuilder/lists/dialogue_counts.h"
 #include "scriptbuilder/scanner.h"
-#include "shell/dialogue_marks.h"
 
 namespace lumeno::scriptbuilder {
 
@@ -62,9 +61,9 @@ struct FileVoiceCount {
 
 class StaffListScan {
  public:
-  // With `marks` (those the matcher was made with), the scan also counts
-  // every character's lines for the budget (dialogue_counts.h).
-  StaffListScan(const CharacterTable& table, const DialogueMatcher& matcher, const DialogueMarks* marks = nullptr);
+  // With `count` on, the scan also finds every character's lines for the
+  // counts for the budget (dialogue_counts.h), file by file.
+  StaffListScan(const CharacterTable& table, const DialogueMatcher& matcher, bool count = false);
 
   // Scans the next file in run order. `voices`, prepared for the file by the
   // caller (counters reset per file, middle of the names), numbers the text
@@ -83,17 +82,13 @@ class StaffListScan {
   // The file voice list's counts of the k-th file scanned; characters with
   // no line there are left out.
   std::span<const FileVoiceCount> file_counts(std::size_t k) const;
-  // The counts for the budget by character (table index), when counted.
-  const std::vector<CharacterCounts>& dialogue_counts() const { return counts_; }
-  // The same, taken away: for the files made of them once every file is scanned.
-  std::vector<CharacterCounts> take_dialogue_counts() { return std::move(counts_); }
+  // The lines of the file scanned last that the counts count, in the order
+  // of the file; the caller may take them (the next scan starts afresh).
+  std::vector<CountedLine>& counted_lines() { return counted_lines_; }
 
  private:
   void add_entry(int voiced, std::string_view relative_name, std::int64_t line, std::string_view line_text,
                  const Voice& voice);
-  // Counts a line of character c (`line` from its name to its end, the name
-  // `name_length` bytes) for the budget.
-  void count_line(int c, std::string_view line, std::size_t name_length, bool voiced);
 
   const DialogueMatcher& matcher_;
   // A name of one character begins a name of another: only then can a line
@@ -109,14 +104,9 @@ class StaffListScan {
   std::vector<std::uint32_t> own_touched_;
   std::vector<std::uint32_t> first_touched_;
   std::vector<DialogueMatch> claims_;
-  // The counts for the budget, and the file's counts by table index; each
-  // dialogue mark with the closing partner of its last character, found
-  // once rather than for every line.
-  const DialogueMarks* marks_ = nullptr;
-  std::vector<std::pair<std::string_view, std::string_view>> mark_closes_;
-  std::vector<CharacterCounts> counts_;
-  std::vector<DialogueCounts> file_dialogue_counts_;
-  std::vector<std::uint32_t> counted_;
+  // The lines for the counts for the budget, when counted.
+  bool count_ = false;
+  std::vector<CountedLine> counted_lines_;
 };
 
 // The voice count list of one character: head, one line a file, tail.

@@ -10,9 +10,10 @@
 //
 // Every write appends, on a folder the run has emptied: characters with the
 // same voice prefix share their list files, one list after the other. The
-// counts for the budget (dialogue_counts.h) are gathered by the same scan;
-// their files are made on a thread of their own while the lists are written,
-// and written after them while the run goes on (counts_files.h).
+// counts for the budget (dialogue_counts.h) are gathered by the same scan:
+// it hands each file over to a thread of their own that counts it and makes
+// their files while the files are read and the lists written; they are
+// written after the lists while the run goes on (counts_files.h).
 #include "scriptbuilder/lists/staff_lists.h"
 
 #include <filesystem>
@@ -102,7 +103,7 @@ bool append_list(BuilderRun& run, std::string_view folder, const std::string& na
 
 class StaffListWriter {
  public:
-  StaffListWriter(BuilderRun& run, StaffListScan& scan);
+  StaffListWriter(BuilderRun& run, StaffListScan& scan, CountsFiles* counts);
 
   // Reads and scans every file, writing out long text lists as they grow.
   ReadEnd scan_files();
@@ -118,14 +119,15 @@ class StaffListWriter {
 
   BuilderRun& run_;
   StaffListScan& scan_;
+  CountsFiles* counts_;  // null when the run does not count
   std::vector<bool> text_failed_;  // a part of the text list could not be written
   // The text list may be written out while the files are read: no earlier
   // character's list goes to the same file.
   std::vector<bool> first_in_file_;
 };
 
-StaffListWriter::StaffListWriter(BuilderRun& run, StaffListScan& scan)
-    : run_(run), scan_(scan), text_failed_(scan.characters().size(), false) {
+StaffListWriter::StaffListWriter(BuilderRun& run, StaffListScan& scan, CountsFiles* counts)
+    : run_(run), scan_(scan), counts_(counts), text_failed_(scan.characters().size(), false) {
   // Letter case folded: one file on a file system that ignores case.
   std::unordered_set<std::string> prefixes;
   for (const CharacterLists& list : scan.characters()) {
@@ -142,6 +144,7 @@ ReadEnd StaffListWriter::scan_files() {
     if (run_.read_source(file, text) != BuilderRun::SourceStatus::ok) return {ReadEnd::failed, k};
     run_.voices.prepare_file(file.full_name, run_.settings.reset_per_file, k);
     scan_.scan_file(text, file.relative_name, run_.voices);
+    if (counts_) counts_->add_file(k, text, scan_.counted_lines());
     for (std::size_t v = 0; v < lists.size(); ++v) {
       if (first_in_file_[v] && lists[v].text_list.size() >= kTextListPart) write_text(v, lists[v].text_size());
     }
@@ -262,22 +265,27 @@ int StaffListWriter::write_file_voice_list(const ReadEnd& read) {
 
 int write_staff_lists(BuilderRun& run) {
   try {
-    const DialogueMarks* counted = kWriteCounts ? run.marks : nullptr;
-    StaffListScan scan(run.characters, run.matcher, counted);
-    StaffListWriter writer(run, scan);
-    // The run driver reset the counters for the character lists.
-    const ReadEnd read = writer.scan_files();
-    // The counts are whole once every file is scanned: their files are made
-    // from here on beside the lists, and written once the lists are.
+    // The counts take each file as it is scanned; their files are made from
+    // the last one on beside the lists, and written once the lists are.
     std::unique_ptr<CountsFiles> counts;
-    if (counted && read.reason == ReadEnd::complete) {
+    if (kWriteCounts && run.marks) {
       try {
-        counts = std::make_unique<CountsFiles>(run, scan.take_dialogue_counts());
+        counts = std::make_unique<CountsFiles>(run);
       } catch (const std::system_error&) {
         // No thread for them: the system is out of what it takes.
         run.host().message(kMsgNoMemory);
         return -1;
       }
+    }
+    StaffListScan scan(run.characters, run.matcher, counts != nullptr);
+    StaffListWriter writer(run, scan, counts.get());
+    // The run driver reset the counters for the character lists.
+    const ReadEnd read = writer.scan_files();
+    // Counts of some files only are not written.
+    if (counts && read.reason == ReadEnd::complete) {
+      counts->scanned();
+    } else {
+      counts.reset();
     }
     // The lists are appended here, not through the writer: its removal of
     // the folder of an earlier run must be done first.

@@ -16,7 +16,11 @@ ScratchWorkbook make_scratch_workbook(FileSystem& fs, const std::filesystem::pat
   const std::filesystem::path scratch = folder / file_name;
   const std::optional<std::string> scratch_name = library_files::library_name(scratch);
   if (!scratch_name) return out;
-  const WorkbookStatus status = make({*scratch_name, folder_name});
+  return collect_scratch_workbook(fs, scratch, make({*scratch_name, folder_name}));
+}
+
+ScratchWorkbook collect_scratch_workbook(FileSystem& fs, const std::filesystem::path& scratch, WorkbookStatus status) {
+  ScratchWorkbook out;
   const bool made = status == WorkbookStatus::written && fs.read(scratch, out.bytes) == ReadStatus::ok;
   // The scratch file goes whatever came of it.
   const bool removed = fs.kind(scratch) == EntryKind::missing || fs.remove_file(scratch);

@@ -32,6 +32,10 @@ ScratchWorkbook make_scratch_workbook(FileSystem& fs, const std::filesystem::pat
                                       const std::string& file_name,
                                       const std::function<WorkbookStatus(const WorkbookTarget&)>& make);
 
+// The workbook the library wrote (or did not: `status`) at the scratch file
+// `scratch`, read back; the scratch file removed whatever came of it.
+ScratchWorkbook collect_scratch_workbook(FileSystem& fs, const std::filesystem::path& scratch, WorkbookStatus status);
+
 // The room a workbook made from `text_bytes` of text takes in the scratch
 // folder while it is made. The library's temporary files hold the
 // workbook's XML (four to five times its text) and then the workbook, and

@@ -8,7 +8,8 @@ Makes a small benchmark tree with bench/gen_corpus.py in WORK, runs
 it: UTF-8 with its byte-order mark) gives every character, and every
 character and file, the voiced lines its CVO list gives; that the per-file
 rows add up to the character's row; and that ボイス集計.xlsx (read with
-openpyxl) holds the same table. Then renders the workbook with LibreOffice
+openpyxl) holds the same tables: the characters' rows, then a sheet a
+character with its rows per file. Then renders the workbook with LibreOffice
 (WORK/ボイス集計.pdf and its page images).
 """
 import csv
@@ -100,15 +101,33 @@ def main():
     unvoiced = sum(1 for p in own if not p)
     print(f"{len(table)} rows: {len(own)} characters ({unvoiced} without voice), {len(counts)} CVO lines compared")
 
+    # The workbook: the characters' own rows on the first sheet, then a sheet
+    # a character in the CSV's order with its rows per file (hidden when it
+    # has none), each under a frozen, filtered header row.
     wb = openpyxl.load_workbook(os.path.join(lists, "ボイス集計.xlsx"))
-    ws = wb.worksheets[0]
-    cells = [["" if v is None else v for v in row] for row in ws.iter_rows(values_only=True)]
-    if cells[0] != HEADER:
-        fail(f"the workbook's header {cells[0]}")
-    if cells[1:] != table:
-        fail("the workbook's table is not the CSV's")
-    if ws.freeze_panes != "A2" or ws.auto_filter.ref != f"A1:F{len(table) + 1}":
-        fail(f"the workbook's header row: frozen at {ws.freeze_panes}, filter {ws.auto_filter.ref}")
+    characters = [r for r in table if r[2] == ""]
+    if len(wb.worksheets) != 1 + len(characters):
+        fail(f"{len(wb.worksheets)} sheets for {len(characters)} characters")
+    own_header = [h for h in HEADER if h != "ファイル"]
+    sheets = [(wb.worksheets[0], own_header, [r[:2] + r[3:] for r in characters])]
+    for k, character in enumerate(characters):
+        rows_of = [[r[2]] + r[3:] for r in table if r[2] != "" and r[:2] == character[:2]]
+        if k + 1 < len(wb.worksheets):
+            ws = wb.worksheets[k + 1]
+            if ws.title != character[1]:
+                fail(f"sheet {ws.title} for {character[1]}")
+            if (ws.sheet_state == "hidden") != (not rows_of):
+                fail(f"{ws.title}: {ws.sheet_state} with {len(rows_of)} rows")
+            sheets.append((ws, HEADER[2:], rows_of))
+    for ws, header, want in sheets:
+        cells = [["" if v is None else v for v in row] for row in ws.iter_rows(values_only=True)]
+        if cells[:1] != [header]:
+            fail(f"{ws.title}: header {cells[:1]}")
+        if cells[1:] != want:
+            fail(f"{ws.title}: the rows are not the CSV's")
+        last = chr(ord("A") + len(header) - 1)
+        if ws.freeze_panes != "A2" or ws.auto_filter.ref != f"A1:{last}{len(want) + 1}":
+            fail(f"{ws.title}: header row frozen at {ws.freeze_panes}, filter {ws.auto_filter.ref}")
     render(os.path.join(lists, "ボイス集計.xlsx"), work)
     print("ok" if not failures else f"{len(failures)} failures")
     return 1 if failures else 0
