@@ -141,6 +141,12 @@ void CountsFiles::work() {
     const std::size_t characters = table_.characters.size();
     DialogueCounter counter(characters, marks_);
     std::vector<std::string> csv_parts(characters);  // a character's rows per file
+    std::vector<std::string> prefix_fields;          // its texts as CSV fields
+    std::vector<std::string> name_fields;
+    for (const Character& character : table_.characters) {
+      prefix_fields.push_back(counts_csv_field(character.voice_prefix, decoder));
+      name_fields.push_back(counts_csv_field(shown_name(character), decoder));
+    }
 
     // The workbook's scratch file, with the room the temporary folder has
     // asked first: for a table of about a row a file, and again as it grows.
@@ -172,15 +178,16 @@ void CountsFiles::work() {
       std::optional<Job> job = next_job(stopped);
       if (stopped) return;
       if (!job) break;
+      const std::string_view file = file_names_[job->file];
+      std::string file_field;
       for (const DialogueCounter::FileCount& count : counter.count_file(job->text, job->lines)) {
-        CountsRow& own = own_rows[count.character];
-        const CountsRow row{own.voice_prefix, own.name, file_names_[job->file], count.counts};
+        if (file_field.empty()) file_field = counts_csv_field(file, decoder);
         std::string& part = csv_parts[count.character];
         const std::size_t before = part.size();
-        append_counts_csv_row(part, row, decoder);
+        append_counts_csv_line(part, prefix_fields[count.character], name_fields[count.character], file_field, count.counts);
         csv_size += part.size() - before;
-        own.counts.add(count.counts);
-        workbook->add_file_row(count.character, row.file, row.counts);
+        own_rows[count.character].counts.add(count.counts);
+        workbook->add_file_row(count.character, file, count.counts);
       }
       recycle(std::move(*job));
       if (!workbook->ok()) {

@@ -129,17 +129,25 @@ void append_counts_csv_head(std::string& out, const Cp932Decoder& decoder) {
   out += "\r\n";
 }
 
-void append_counts_csv_row(std::string& out, const CountsRow& row, const Cp932Decoder& decoder) {
-  append_field(out, row.voice_prefix, decoder);
-  out += ',';
-  append_field(out, row.name, decoder);
-  out += ',';
-  append_field(out, row.file, decoder);
-  for (const std::int64_t n : {row.counts.voiced, row.counts.unvoiced, row.counts.characters}) {
+std::string counts_csv_field(std::string_view cp932, const Cp932Decoder& decoder) {
+  std::string field;
+  append_field(field, cp932, decoder);
+  return field;
+}
+
+void append_counts_csv_line(std::string& out, std::string_view prefix_field, std::string_view name_field, std::string_view file_field,
+                            const DialogueCounts& counts) {
+  append_parts(out, {prefix_field, ",", name_field, ",", file_field});
+  for (const std::int64_t n : {counts.voiced, counts.unvoiced, counts.characters}) {
     out += ',';
     append_number(out, n);
   }
   out += "\r\n";
+}
+
+void append_counts_csv_row(std::string& out, const CountsRow& row, const Cp932Decoder& decoder) {
+  append_counts_csv_line(out, counts_csv_field(row.voice_prefix, decoder), counts_csv_field(row.name, decoder),
+                         counts_csv_field(row.file, decoder), row.counts);
 }
 
 std::string counts_csv(std::span<const CountsRow> rows, const Cp932Decoder& decoder) {

@@ -137,6 +137,11 @@ std::string_view shown_name(const Character& character);
 std::string counts_csv(std::span<const CountsRow> rows, const Cp932Decoder& decoder);
 void append_counts_csv_head(std::string& out, const Cp932Decoder& decoder);
 void append_counts_csv_row(std::string& out, const CountsRow& row, const Cp932Decoder& decoder);
+// The same from the texts made fields once (a character's for each of its
+// rows, a file's for each of its characters).
+std::string counts_csv_field(std::string_view cp932, const Cp932Decoder& decoder);
+void append_counts_csv_line(std::string& out, std::string_view prefix_field, std::string_view name_field, std::string_view file_field,
+                            const DialogueCounts& counts);
 
 // The workbook, written as the rows come: the rows per character and file
 // first, in their order, then the characters' own rows. Made in the library's
