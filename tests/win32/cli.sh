@@ -199,6 +199,8 @@ if [ -x "$linux_lumeno" ]; then
   "$linux_lumeno" vocar audit --home 点検ホーム --voices 録音 --output 監査-linux.txt 点検シナリオ >/dev/null 2>&1
   check "vocar audit's report is the Linux program's, byte for byte" cmp 監査.txt 監査-linux.txt
   check "the counts for the budget are those of the Linux program" diff 声優ホーム/win/スタッフ用リスト/ボイス集計.csv 声優ホーム/linux/スタッフ用リスト/ボイス集計.csv
+  check "the counts' workbook holds the Linux program's sheets, part for part" \
+    /usr/bin/python3 "$root/tests/workbooks/workbook_check.py" same 声優ホーム/win/スタッフ用リスト 声優ホーム/linux/スタッフ用リスト
 fi
 
 echo "lumeno.exe: $passed passed, $failed failed"
