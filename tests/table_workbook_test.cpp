@@ -7,6 +7,7 @@
 
 #include "scriptbuilder/workbooks/library_files.h"
 #include "scriptbuilder/workbooks/table_workbook.h"
+#include "scriptbuilder/workbooks/xlsx_package.h"
 #include "scriptbuilder/workbooks/xlsx_reader.h"
 #include "tests/support.h"
 
@@ -51,6 +52,41 @@ TEST(TableWorkbook, ValuesComeBackAsWritten) {
       EXPECT_EQ(cell.number, values[k].number);
     }
   }
+}
+
+// The workbook's defined names, as xl/workbook.xml holds them.
+class DefinedNames : public xlsx::PartHandler {
+ public:
+  void start(std::string_view local, const xlsx::XmlAttributes&) override {
+    if (local == "definedName") text = &names.emplace_back();
+  }
+  void end(std::string_view) override { text = nullptr; }
+  std::vector<std::string> names;
+};
+
+TEST(TableWorkbook, ASheetNamedLikeACellKeepsItsFilterOutOfTheWorkbooksNames) {
+  testing::TempDir tmp;
+  const CellValue value = CellValue::of_text("x");
+  std::vector<TableSheet> sheets(2);
+  sheets[0].name = u(u8"エリ");
+  sheets[1].name = "R2";
+  for (TableSheet& sheet : sheets) {
+    sheet.columns.push_back({"A", 10, false, {}});
+    sheet.cells.push_back(&value);
+  }
+  const std::filesystem::path file = tmp / "book.xlsx";
+  const WorkbookTarget target{*library_files::library_name(file), *library_files::library_name(tmp.path())};
+  ASSERT_EQ(write_table_workbook(target, sheets, [] { return false; }), WorkbookStatus::written);
+  const std::string bytes = testing::read_file(file);
+  auto package = xlsx::Package::open(bytes, {});
+  ASSERT_EQ(package.index(), 0u);
+  DefinedNames names;
+  ASSERT_FALSE(std::get<0>(package).read_xml("xl/workbook.xml", xlsx::Namespace::spreadsheet, names));
+  // The other sheet keeps its filter; nothing names R2 unquoted.
+  EXPECT_EQ(names.names, std::vector<std::string>{u(u8"'エリ'!$A$1:$A$2")});
+  xlsx::ReadResult read = xlsx::read_xlsx(bytes);
+  ASSERT_TRUE(read.ok()) << xlsx::failure_text(read.failure());
+  EXPECT_EQ(read->sheets.size(), 2u);
 }
 
 }  // namespace

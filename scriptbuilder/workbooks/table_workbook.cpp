@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 
+#include "scriptbuilder/workbooks/script_sheet.h"
 #include "scriptbuilder/workbooks/workbook_handle.h"
 
 namespace lumeno::scriptbuilder {
@@ -89,7 +90,12 @@ class Writer {
     }
     if (columns > 0) {
       worksheet_freeze_panes(ws, 1, 0);
-      if (!ok(worksheet_autofilter(ws, 0, 0, static_cast<lxw_row_t>(rows), static_cast<lxw_col_t>(columns - 1)))) {
+      // The filter is a name that refers to the sheet: not on a sheet whose
+      // name the library would leave unquoted where it reads as a cell
+      // reference ("R2", "C"), which would make the workbook one that Excel
+      // repairs.
+      if (!reference_like_sheet_name(sheet.name) &&
+          !ok(worksheet_autofilter(ws, 0, 0, static_cast<lxw_row_t>(rows), static_cast<lxw_col_t>(columns - 1)))) {
         return WorkbookStatus::failed;
       }
     }
