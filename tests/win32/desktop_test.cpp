@@ -1023,7 +1023,11 @@ std::wstring long_text_of(HWND window) {
 
 std::wstring clipboard_text() {
   std::wstring text;
-  if (!OpenClipboard(nullptr)) return text;
+  // Another program (Wine's own clipboard keeper among them) may hold the
+  // clipboard for a moment.
+  bool open = false;
+  for (int tries = 0; tries < 50 && !(open = OpenClipboard(nullptr) != 0); ++tries) Sleep(20);
+  if (!open) return text;
   if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
     if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
       text = p;
@@ -1101,8 +1105,8 @@ void check_vocar_checks(const Tool& tool, const std::wstring& work, const std::w
     report.equal(long_text_of(GetDlgItem(dialog, IDC_REPORT_TEXT)), want, "vocar: the check's report");
     report.equal(text_of(GetDlgItem(dialog, IDC_REPORT_COPY)), L"クリップボードにコピー", "vocar: the copy button");
     press(dialog, IDC_REPORT_COPY);
-    report.check(wait_until([&] { return text_of(GetDlgItem(dialog, IDC_REPORT_COPY)) == L"コピーしました"; }, 5000) &&
-                     clipboard_text() == want,
+    report.check(wait_until([&] { return text_of(GetDlgItem(dialog, IDC_REPORT_COPY)) == L"コピーしました" && clipboard_text() == want; },
+                            5000),
                  "vocar: the copy button puts the whole report on the clipboard", clipboard_text());
     report.check(screenshot({app.main(), dialog}, shots + L"\\" + tool.program + L"-check-report.bmp"), "vocar: screenshot of the check's report");
     press(dialog, IDOK);
