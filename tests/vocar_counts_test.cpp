@@ -354,6 +354,31 @@ TEST(VocarCountsRun, ManyFilesLargeAndSmallAreEachCountedInRunOrder) {
   }
 }
 
+// Files of up to the largest a run reads, more of them than the counts'
+// thread may have in hand at once: the scan may wait for it, and every
+// file is counted.
+TEST(VocarCountsRun, LargeFilesBeyondWhatTheThreadHoldsAreAllCounted) {
+  TempDir tmp;
+  write_file(tmp / "home" / u8path(u8"キャラ定義.txt"), "AKI,アキ\r\n");
+  std::string big = "アキ「はじめ」\r\n";
+  const std::string narration(1000, 'x');
+  while (big.size() < (std::size_t{19} << 19)) big += narration + "\r\n";  // 9.5 MB
+  big += "アキ「おわり」\r\n";
+  std::string want;
+  for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) {
+    write_file(tmp / "scn" / name, big);
+    want += std::string("AKI,アキ,scn\\") + name + ",2,0,6\r\n";
+  }
+  write_file(tmp / "scn" / "e.txt", "アキ「さいご」\r\n");
+  want += "AKI,アキ,scn\\e.txt,1,0,3\r\n";
+  ASSERT_EQ(vocar_config(tmp / "home", tmp.path(), {"output_scripts=0", "output_voice_text=0"}).status, 0);
+  const CliResult r = vocar_run(tmp / "home", tmp.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(tmp / "home" / u8path(u8"スタッフ用リスト/ボイス集計.csv")),
+            u8(u8"\uFEFFボイス接頭辞,キャラ名,ファイル,ボイスあり行数,ボイスなし行数,文字数\r\nAKI,アキ,,9,0,27\r\n") +
+                Cp932Decoder().utf8(want));
+}
+
 // Writes of one file fail.
 class FailingWrites : public RealFileSystem {
  public:
