@@ -39,6 +39,27 @@ best_fresh() {
   echo "$best"
 }
 
+# best_in_turns_ns N RESET A B: A and B (functions) run in turns N times,
+# RESET (a function) untimed before every run of B, for a B that changes
+# its input; prints the best wall time of each in nanoseconds: "A B".
+best_in_turns_ns() {
+  local n=$1 reset=$2 a=$3 b=$4 best_a=0 best_b=0 start end k
+  for ((k = 0; k < n; k++)); do
+    start=$(date +%s%N); "$a" >/dev/null; end=$(date +%s%N)
+    if ((best_a == 0 || end - start < best_a)); then best_a=$((end - start)); fi
+    "$reset"
+    sync
+    start=$(date +%s%N); "$b" >/dev/null; end=$(date +%s%N)
+    if ((best_b == 0 || end - start < best_b)); then best_b=$((end - start)); fi
+  done
+  echo "$best_a $best_b"
+}
+
+# tree_size DIR: the .txt files of a tree and their bytes: "FILES BYTES".
+tree_size() {
+  echo "$(find "$1" -name '*.txt' | wc -l) $(find "$1" -name '*.txt' -print0 | xargs -0 cat | wc -c)"
+}
+
 # cat_all DIR: reads every .txt file of a tree.
 cat_all() { find "$1" -name '*.txt' -print0 | xargs -0 cat >/dev/null; }
 

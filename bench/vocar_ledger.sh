@@ -34,21 +34,13 @@ cp "$ledger" "$work/first-ledger.txt"
 
 python3 "$(dirname "$0")/edit_scenario.py" "$work/scenario"
 
-files=$(find "$work/scenario" -name '*.txt' | wc -l)
-bytes=$(find "$work/scenario" -name '*.txt' -print0 | xargs -0 cat | wc -c)
+read -r files bytes < <(tree_size "$work/scenario")
 cat_all "$work/scenario"  # warm the page cache
 
-now_ns() { date +%s%N; }
-plain_ns=0
-ledger_ns=0
-for ((k = 0; k < runs; k++)); do
-  start=$(now_ns); run_vocar "$work/plain"; end=$(now_ns)
-  if ((plain_ns == 0 || end - start < plain_ns)); then plain_ns=$((end - start)); fi
-  cp "$work/first-ledger.txt" "$ledger"
-  sync
-  start=$(now_ns); run_vocar "$work/ledger"; end=$(now_ns)
-  if ((ledger_ns == 0 || end - start < ledger_ns)); then ledger_ns=$((end - start)); fi
-done
+run_plain() { run_vocar "$work/plain"; }
+run_ledger() { run_vocar "$work/ledger"; }
+first_ledger() { cp "$work/first-ledger.txt" "$ledger"; }
+read -r plain_ns ledger_ns < <(best_in_turns_ns "$runs" first_ledger run_plain run_ledger)
 cp "$work/first-ledger.txt" "$ledger"
 counts=$(run_vocar_out() { "$lumeno" vocar run --home "$work/ledger" --yes --no-progress "$work/scenario"; }; run_vocar_out | tail -n 1)
 

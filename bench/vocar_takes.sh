@@ -54,24 +54,17 @@ cp "$book" "$work/first-book.xlsx"
 cp "$ledger" "$work/first-ledger.txt"
 python3 "$(dirname "$0")/edit_scenario.py" "$work/scenario"
 
-files=$(find "$work/scenario" -name '*.txt' | wc -l)
-bytes=$(find "$work/scenario" -name '*.txt' -print0 | xargs -0 cat | wc -c)
+read -r files bytes < <(tree_size "$work/scenario")
 cat_all "$work/scenario"  # warm the page cache
 
-now_ns() { date +%s%N; }
-plain_ns=0
-takes_ns=0
-for ((k = 0; k < runs; k++)); do
-  start=$(now_ns); run_vocar "$work/plain" >/dev/null; end=$(now_ns)
-  if ((plain_ns == 0 || end - start < plain_ns)); then plain_ns=$((end - start)); fi
+run_plain() { run_vocar "$work/plain"; }
+run_takes() { run_vocar "$work/takes"; }
+first_book() {
   cp "$work/first-book.xlsx" "$book"
   cp "$work/first-ledger.txt" "$ledger"
-  sync
-  start=$(now_ns); run_vocar "$work/takes" >/dev/null; end=$(now_ns)
-  if ((takes_ns == 0 || end - start < takes_ns)); then takes_ns=$((end - start)); fi
-done
-cp "$work/first-book.xlsx" "$book"
-cp "$work/first-ledger.txt" "$ledger"
+}
+read -r plain_ns takes_ns < <(best_in_turns_ns "$runs" first_book run_plain run_takes)
+first_book
 line=$(run_vocar "$work/takes" | grep '収録済' || true)
 rows=$(/usr/bin/python3 -c '
 import sys, zipfile, re
