@@ -119,27 +119,26 @@ void PickupWriter::add_file(std::string_view relative_name, std::string source, 
       body.append(relative_name);
       body.line_end();
     }
+    // A line of dialogue as a row: voice name, speaker, then its text.
+    auto write_line = [&](std::string_view voice_name, const ScriptRow& line, auto from, auto to) {
+      body.line_end();
+      body.append(voice_name);
+      body.append("\t");
+      body.append(src.substr(line.name_at, line.name_length));
+      body.append("\t");
+      write_text(body, line, from, to);
+      body.line_end();
+    };
     const ScriptRow& row = file.rows[*r];
     // The cue: the nearest earlier line of dialogue.
     std::size_t cue = *r;
     while (cue > 0 && file.rows[cue - 1].speaker < 0) --cue;
     if (cue > 0) {
       const ScriptRow& line = file.rows[cue - 1];
-      body.line_end();
-      body.append("\t");
-      body.append(src.substr(line.name_at, line.name_length));
-      body.append("\t");
-      write_text(body, line, line.other_wraps, line.wraps_end);
-      body.line_end();
+      write_line("", line, line.other_wraps, line.wraps_end);
     }
     // The owed voice, and the further lines of its speech.
-    body.line_end();
-    body.append(voice.voice);
-    body.append("\t");
-    body.append(src.substr(row.name_at, row.name_length));
-    body.append("\t");
-    write_text(body, row, row.own_wraps, row.other_wraps);
-    body.line_end();
+    write_line(voice.voice, row, row.own_wraps, row.other_wraps);
     body.line_end();
     std::uint32_t further = 0;
     for (std::size_t next = *r + 1; next < file.rows.size() && further < row.speech_rows; ++next) {
