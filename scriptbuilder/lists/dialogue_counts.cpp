@@ -104,22 +104,6 @@ void add_file_counts(std::vector<CharacterCounts>& counts, std::size_t file, std
   }
 }
 
-std::vector<CountsRow> counts_rows(const CharacterTable& table, std::span<const CharacterCounts> counts,
-                                   std::span<const std::string> file_names) {
-  std::vector<CountsRow> rows;
-  for (std::size_t c = 0; c < table.characters.size(); ++c) {
-    const Character& character = table.characters[c];
-    rows.push_back({character.voice_prefix, shown_name(character), {}, counts[c].total});
-  }
-  for (std::size_t c = 0; c < table.characters.size(); ++c) {
-    const Character& character = table.characters[c];
-    for (const CharacterCounts::File& file : counts[c].files) {
-      rows.push_back({character.voice_prefix, shown_name(character), file_names[file.file], file.counts});
-    }
-  }
-  return rows;
-}
-
 void append_counts_csv_head(std::string& out, const Cp932Decoder& decoder) {
   out += "\xEF\xBB\xBF";
   for (std::size_t k = 0; k < std::size(kHeadings); ++k) {

@@ -123,12 +123,6 @@ class DialogueCounter {
 // (one a character of the table).
 void add_file_counts(std::vector<CharacterCounts>& counts, std::size_t file, std::span<const DialogueCounter::FileCount> file_counts);
 
-// The table's rows: by character (one a character of `table`, `counts`
-// matching it one for one), then by character and file; `file_names` are
-// the relative names of the run's files in run order.
-std::vector<CountsRow> counts_rows(const CharacterTable& table, std::span<const CharacterCounts> counts,
-                                   std::span<const std::string> file_names);
-
 // The name a character is shown by: its display name, or for a character
 // without voice prefix, the name of its definition line.
 std::string_view shown_name(const Character& character);
