@@ -9,6 +9,7 @@
 #include "scriptbuilder/lists/dialogue_counts.h"
 #include "scriptbuilder/lists/spoken_text.h"
 #include "scriptbuilder/workbooks/library_files.h"
+#include "scriptbuilder/workbooks/xlsx_package.h"
 #include "scriptbuilder/workbooks/xlsx_reader.h"
 #include "tests/support.h"
 
@@ -181,6 +182,40 @@ TEST_F(CountsWorkbookTest, ASheetACharacterInTableOrderEvenForNamesThatClashOrRe
   EXPECT_EQ(sheet_rows(book.sheets[5]), (Rows{file_header}));
   // Nothing of the library's is left in its temporary folder.
   EXPECT_TRUE(fs::is_empty(scratch()));
+}
+
+// The widths a sheet gives its columns, from its XML.
+class ColumnWidths : public xlsx::PartHandler {
+ public:
+  void start(std::string_view local, const xlsx::XmlAttributes& attributes) override {
+    if (local == "col") widths.push_back(std::stod(std::string(attributes.get("width").value_or("0"))));
+  }
+  void end(std::string_view) override {}
+  std::vector<double> widths;
+};
+
+TEST_F(CountsWorkbookTest, TheFileColumnIsAsWideAsItsLongestNameSoThatNoneIsCutOnPaper) {
+  const std::vector<CountsRow> characters = {{"ERI", "エリ", {}, {}}, {"YUU", "ユウ", {}, {}}};
+  // 74 bytes print 74 columns wide (第 takes two, as it takes two bytes).
+  const std::string long_name = "scn\\" + std::string("第") + std::string(64, 'x') + ".txt";
+  ASSERT_EQ(long_name.size(), 74u);
+  {
+    CountsWorkbook workbook = make(characters, 2);
+    workbook.add_file_row(0, "scn\\a.txt", {1, 0, 4});
+    workbook.add_file_row(0, long_name, {1, 0, 4});
+    workbook.add_file_row(1, "scn\\a.txt", {1, 0, 4});
+    ASSERT_EQ(workbook.close(std::vector<DialogueCounts>(2)), WorkbookStatus::written);
+  }
+  const std::string bytes = read_file(book());
+  auto package = xlsx::Package::open(bytes, {});
+  ASSERT_EQ(package.index(), 0u);
+  for (const auto& [part, file_width] : {std::pair{"xl/worksheets/sheet2.xml", 76.0}, std::pair{"xl/worksheets/sheet3.xml", 48.0}}) {
+    ColumnWidths columns;
+    ASSERT_FALSE(std::get<0>(package).read_xml(part, xlsx::Namespace::spreadsheet, columns));
+    ASSERT_FALSE(columns.widths.empty()) << part;
+    // The library adds its cell padding to the width asked for.
+    EXPECT_NEAR(columns.widths[0], file_width, 1.0) << part;
+  }
 }
 
 TEST_F(CountsWorkbookTest, ALargeCastHasOneSheetForTheRowsPerFileInTheOrderTheFilesAreRead) {

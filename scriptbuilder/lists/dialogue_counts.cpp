@@ -19,6 +19,8 @@ namespace {
 
 constexpr std::string_view kHeadings[] = {"ボイス接頭辞", "キャラ名", "ファイル", "ボイスあり行数", "ボイスなし行数", "文字数"};
 constexpr double kColumnWidths[] = {14, 16, 48, 15, 15, 12};
+// The file column grows with its names up to this.
+constexpr double kWidestFileColumn = 120;
 constexpr std::string_view kOwnSheet = "キャラ別";
 constexpr std::string_view kFileSheet = "キャラ・ファイル別";
 // The characters' own sheet has every column but the file.
@@ -150,6 +152,7 @@ struct CountsWorkbook::State {
     lxw_worksheet* ws = nullptr;
     std::string name;  // UTF-8
     std::uint32_t rows = 0;  // below the header
+    std::size_t widest_file = 0;  // in CP932 bytes: in columns, as MS Gothic prints them
   };
 
   const Cp932Decoder& decoder;
@@ -325,6 +328,7 @@ void CountsWorkbook::add_file_row(std::uint32_t character, std::string_view file
     sheet = &s.file_sheets.back();
     first = kFileColumn;
   }
+  sheet->widest_file = std::max(sheet->widest_file, file.size());
   const lxw_row_t r = ++sheet->rows;
   if (!s.by_character) {
     s.text(sheet->ws, r, 0, s.prefixes[character]);
@@ -347,6 +351,11 @@ WorkbookStatus CountsWorkbook::close(std::span<const DialogueCounts> totals) {
   for (std::size_t k = 0; k < s.file_sheets.size(); ++k) {
     const State::FileSheet& sheet = s.file_sheets[k];
     s.lay_out(sheet.ws, sheet.name, sheet.rows, s.by_character ? State::Columns::files : State::Columns::all);
+    // The file column as wide as its longest name, so that no name is cut on
+    // paper (a double-byte character takes two columns, as it takes two bytes).
+    const lxw_col_t file_column = s.by_character ? 0 : kFileColumn;
+    const double width = std::clamp(static_cast<double>(sheet.widest_file) + 2, kColumnWidths[kFileColumn], kWidestFileColumn);
+    s.check(worksheet_set_column(sheet.ws, file_column, file_column, width, nullptr));
     // On paper, whose rows they are: the character above every page (a
     // header the library refuses, being too long, is left out).
     if (s.by_character) {
