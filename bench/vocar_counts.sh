@@ -30,8 +30,13 @@
 # With COUNTS_CALLGRIND=1 (and valgrind on the machine) one more run of each
 # goes under callgrind: instructions executed by every thread, and by the
 # thread that makes the counts' files, which a machine with a free core runs
-# beside the rest. Instruction counts do not move with the load of a shared
-# machine.
+# beside the rest, and of those, what closing the counts' workbook takes
+# (the library deflates its sheets then): the part of the counts left once
+# the last file is scanned. Instruction counts do not move with the load of
+# a shared machine.
+#
+# With COUNTS_ONE_CPU=1 every run is held to one CPU (taskset): the counts'
+# cost on a machine without a free core, where nothing runs beside the rest.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${2:-7}
@@ -80,10 +85,11 @@ for set in lists all; do
   done
 done
 
-TMPDIR=$work/tmp python3 - "$work" "$with" "$without" "$runs" "${COUNTS_CALLGRIND:-0}" "${BEFORE:-}" <<'PY'
+TMPDIR=$work/tmp python3 - "$work" "$with" "$without" "$runs" "${COUNTS_CALLGRIND:-0}" "${BEFORE:-}" "${COUNTS_ONE_CPU:-0}" <<'PY'
 import os, shutil, statistics, subprocess, sys, time
 
 work, with_bin, without_bin, runs, callgrind, before_bin = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), sys.argv[5] == "1", sys.argv[6]
+one_cpu = ["taskset", "-c", "0"] if sys.argv[7] == "1" and shutil.which("taskset") else []
 scenario = os.path.join(work, "scenario")
 inputs = sorted(os.path.join(d, f) for d, _, fs in os.walk(scenario) for f in fs if f.lower().endswith(".txt"))
 size = sum(os.path.getsize(p) for p in inputs)
@@ -105,7 +111,7 @@ def timed(argv, **kw):
 
 def run(set_, build):
     home = os.path.join(work, f"home-{set_}-{build}")
-    return timed([bins[build], "vocar", "run", "--home", home, "--yes", "--no-progress", scenario])
+    return timed([*one_cpu, bins[build], "vocar", "run", "--home", home, "--yes", "--no-progress", scenario])
 
 def outputs(home):
     return [os.path.join(home, e) for e in sorted(os.listdir(home)) if os.path.isdir(os.path.join(home, e))]
@@ -136,7 +142,7 @@ for k in range(runs):
             cpus[set_, build].append(cpu)
             floors[set_, build].append(floor(set_, build))
 
-print(f"corpus: {len(inputs)} files, {size / 1e6:.1f} MB; {runs} rounds in {work}")
+print(f"corpus: {len(inputs)} files, {size / 1e6:.1f} MB; {runs} rounds in {work}" + ("; one CPU" if one_cpu else ""))
 print(f"  {'':48} {'best':>8} {'median':>8} {'CPU':>7}  {'floor':>7}  x floor (best, median)")
 for set_, label in labels.items():
     for build in bins:
@@ -173,6 +179,22 @@ if callgrind and shutil.which("valgrind"):
             totals[build] = total
             beside = f", {counts / 1e6:,.0f} M of them on the counts' own thread" if counts else ""
             print(f"  {label + ', ' + names[build]:48} {total / 1e6:9,.0f} M{beside}")
+            # What the counts' thread spends once the last file is scanned:
+            # closing the workbook, where the library deflates every sheet.
+            for name, (_, on_counts) in sorted(threads.items()):
+                if not on_counts or not shutil.which("callgrind_annotate"):
+                    continue
+                listing = subprocess.run(["callgrind_annotate", "--inclusive=yes", os.path.join(work, name)],
+                                         capture_output=True, text=True).stdout
+                def inclusive(function):
+                    for line in listing.splitlines():
+                        fields = line.split()
+                        if len(fields) >= 3 and fields[2].startswith(function):
+                            return int(fields[0].replace(",", ""))
+                    return 0
+                close, deflate = inclusive("???:workbook_close"), inclusive("???:deflate")
+                if close:
+                    print(f"  {'':48} {close / 1e6:9,.0f} M of them closing the workbook, {deflate / 1e6:,.0f} M deflating")
         for build in [b for b in bins if b != "without"]:
             what = "the counts' cost" if build == "with" else "their cost before"
             print(f"  {what}, {label}: {totals[build] / totals['without'] - 1:+.1%} instructions")
