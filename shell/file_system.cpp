@@ -23,9 +23,12 @@ constexpr int kReplaceRetryMs = 20;
 // a taken one is rare, and with a short name's few there are a few more to try.
 constexpr int kScratchAttempts = 64;
 
-// Random bits for a scratch name. Without a source of entropy, the thread
-// and the moment still set writers apart (a taken name is passed over).
-std::uint64_t scratch_bits() {
+// Where a file system's scratch names start: random bits, so that writers
+// of other processes draw other names. Without a source of entropy, the
+// process and the moment still set them apart (a taken name is passed over).
+// Drawn once: the system's entropy can cost more than a small file's write
+// (on a virtual machine every draw may leave it for the host).
+std::uint64_t scratch_seed() {
   try {
     std::random_device entropy;
     return (static_cast<std::uint64_t>(entropy()) << 32) ^ entropy();
@@ -33,6 +36,15 @@ std::uint64_t scratch_bits() {
     const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     return now * 0x9E3779B97F4A7C15u ^ std::hash<std::thread::id>{}(std::this_thread::get_id());
   }
+}
+
+// One step of the sequence, its bits spread (splitmix64): each write of any
+// thread takes the next, and no two take the same.
+std::uint64_t next_scratch_bits(std::atomic<std::uint64_t>& sequence) {
+  std::uint64_t z = sequence.fetch_add(0x9E3779B97F4A7C15u, std::memory_order_relaxed) + 0x9E3779B97F4A7C15u;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+  return z ^ (z >> 31);
 }
 
 bool same_name_any_case(const fs::path::string_type& a, const fs::path::string_type& b) {
@@ -61,6 +73,8 @@ fs::path::string_type scratch_name(std::size_t name_length, std::uint64_t bits) 
 }
 
 }  // namespace detail
+
+RealFileSystem::RealFileSystem() : scratch_sequence_(scratch_seed()) {}
 
 EntryKind RealFileSystem::kind(const fs::path& path) {
   std::error_code ec;
@@ -120,7 +134,7 @@ bool RealFileSystem::write(const fs::path& path, std::string_view bytes) {
   fs::path temp;
   for (int attempt = 1;; ++attempt) {
     if (attempt > kScratchAttempts) return false;
-    temp = path.parent_path() / detail::scratch_name(name_length, scratch_bits());
+    temp = path.parent_path() / detail::scratch_name(name_length, next_scratch_bits(scratch_sequence_));
     // Never the file's own name (in any letter case, as Windows matches
     // names): a half-written file would stand under it.
     if (same_name_any_case(temp.filename().native(), path.filename().native())) continue;

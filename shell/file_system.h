@@ -2,6 +2,7 @@
 // make any operation fail; `RealFileSystem` is the only production one.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -63,6 +64,7 @@ class FileSystem {
 
 class RealFileSystem : public FileSystem {
  public:
+  RealFileSystem();
   EntryKind kind(const std::filesystem::path& path) override;
   bool list(const std::filesystem::path& folder, std::vector<DirEntry>& out) override;
   std::optional<std::uint64_t> size(const std::filesystem::path& path) override;
@@ -76,6 +78,11 @@ class RealFileSystem : public FileSystem {
   bool same_entry(const std::filesystem::path& a, const std::filesystem::path& b) override;
   bool held_open(const std::filesystem::path& path) override;
   std::optional<std::uint64_t> free_space(const std::filesystem::path& path) override;
+
+ private:
+  // Where the scratch names of writes are drawn from: a sequence of this
+  // file system's own, its start drawn once from the system's entropy.
+  std::atomic<std::uint64_t> scratch_sequence_;
 };
 
 }  // namespace lumeno

@@ -172,9 +172,11 @@ TEST(ReplaceFile, AFailedReplacementLeavesNoScratchFile) {
 
 TEST(ReplaceFile, WritersAtOnceEachReplaceTheFileWhole) {
   // Each writer has a scratch file of its own: with one shared name they
-  // would write into each other's, or rename it from under each other.
+  // would write into each other's, or rename it from under each other. Half
+  // of them write through a second file system, as a second run would.
   TempDir dir;
   RealFileSystem fs;
+  RealFileSystem other;
   constexpr int kWriters = 4;
   constexpr int kWrites = 100;
   std::vector<std::string> contents;
@@ -184,7 +186,8 @@ TEST(ReplaceFile, WritersAtOnceEachReplaceTheFileWhole) {
     std::vector<std::thread> writers;
     for (int w = 0; w < kWriters; ++w) {
       writers.emplace_back([&, w] {
-        for (int k = 0; k < kWrites; ++k) failures[static_cast<std::size_t>(w)] += fs.write(dir / "shared.txt", contents[static_cast<std::size_t>(w)]) ? 0 : 1;
+        FileSystem& writer = w % 2 == 0 ? static_cast<FileSystem&>(fs) : other;
+        for (int k = 0; k < kWrites; ++k) failures[static_cast<std::size_t>(w)] += writer.write(dir / "shared.txt", contents[static_cast<std::size_t>(w)]) ? 0 : 1;
       });
     }
     for (std::thread& t : writers) t.join();
