@@ -2,6 +2,7 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "shell/names.h"
@@ -19,6 +20,12 @@ using IconvHandle = std::unique_ptr<void, IconvCloser>;
 // Converts `in` between two encodings. With `lossy`, every character that
 // cannot be converted becomes "?"; otherwise the conversion fails.
 bool convert(const char* to, const char* from, std::string_view in, bool lossy, std::string& out) {
+  // ASCII is itself in either encoding: most parts of most paths are, and
+  // opening a converter costs more than the rest of a file's name.
+  if (std::all_of(in.begin(), in.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    out.assign(in);
+    return true;
+  }
   iconv_t raw = iconv_open(to, from);
   if (raw == reinterpret_cast<iconv_t>(-1)) return false;
   IconvHandle cd(raw);

@@ -46,5 +46,21 @@ TEST(Names, TerminalTextConversions) {
   EXPECT_EQ(*cp, "「/『/（");
 }
 
+TEST(Names, AsciiIsItselfInEitherEncodingWithOrWithoutDoubleByteText) {
+  std::string ascii;
+  for (int c = 1; c < 0x80; ++c) ascii += static_cast<char>(c);
+  const std::string table = testing::u8(u8"表");
+  // Alone, and beside a double-byte character, which the converter takes.
+  for (const auto& [cp932, utf8] : {std::pair{ascii, ascii}, std::pair{ascii + "表", ascii + table}}) {
+    EXPECT_EQ(names::utf8_from_cp932_lossy(cp932), utf8);
+    auto to_utf8 = names::utf8_from_cp932(cp932);
+    ASSERT_TRUE(to_utf8);
+    EXPECT_EQ(*to_utf8, utf8);
+    auto to_cp932 = names::cp932_from_utf8(utf8);
+    ASSERT_TRUE(to_cp932);
+    EXPECT_EQ(*to_cp932, cp932);
+  }
+}
+
 }  // namespace
 }  // namespace lumeno
