@@ -54,21 +54,6 @@ bool convert(const char* to, const char* from, std::string_view in, bool lossy, 
   return true;
 }
 
-// Splits a CP932 name at its single-byte "\" and "/" characters.
-template <class F>
-void for_each_component(std::string_view name, F&& f) {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < name.size();) {
-    const std::size_t len = sjis_char_length(name, i);
-    if (len == 1 && (name[i] == '\\' || name[i] == '/')) {
-      f(name.substr(start, i - start), true);
-      start = i + 1;
-    }
-    i += len;
-  }
-  f(name.substr(start), false);
-}
-
 }  // namespace
 
 std::string lossy_cp932(std::string_view utf8) {
@@ -122,20 +107,13 @@ Result<std::string> to_name(const std::filesystem::path& path) {
 }
 
 Result<std::filesystem::path> to_path(std::string_view name) {
+  // Converted whole, with one converter: CP932 keeps no state from one
+  // character to the next, its single-byte "\" and "/" (the separators)
+  // come out as themselves, and no byte of a double-byte character's UTF-8
+  // is either (a trail byte 5C is never taken for a separator).
   std::string native;
-  native.reserve(name.size() * 3 / 2);
-  bool failed = false;
-  for_each_component(name, [&](std::string_view component, bool followed_by_separator) {
-    if (failed) return;
-    auto converted = utf8_from_cp932(component);
-    if (!converted) {
-      failed = true;
-      return;
-    }
-    native += *converted;
-    if (followed_by_separator) native += '/';
-  });
-  if (failed) return Error{unconvertible_message(name)};
+  if (!convert("UTF-8", "CP932", name, false, native)) return Error{unconvertible_message(name)};
+  std::replace(native.begin(), native.end(), '\\', '/');
   return std::filesystem::path(native);
 }
 

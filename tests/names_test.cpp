@@ -23,6 +23,12 @@ TEST(Names, TrailBytesAreNotSeparators) {
   auto path = names::to_path("図表\\ソース.txt");
   ASSERT_TRUE(path);
   EXPECT_EQ(*path, u8path(u8"図表/ソース.txt"));
+  // Either separator, doubled or leading; a lead byte before a separator
+  // takes it as its trail byte, and 82 2F is no character.
+  auto both = names::to_path("\\表\\\\a/ソ/b");
+  ASSERT_TRUE(both);
+  EXPECT_EQ(*both, u8path(u8"/表//a/ソ/b"));
+  EXPECT_FALSE(names::to_path("a\x82/b"));
 }
 
 TEST(Names, NamesThatCannotMakeTheRoundTripAreRefused) {
