@@ -49,9 +49,11 @@ bool WriteBehind::queue(Job job) {
   auto room = [&] { return failed_ || pending_bytes_ == 0 || pending_bytes_ + size <= max_pending_; };
   if (!room()) {
     // The writer may be waiting for a larger batch: it must make room now.
+    // The run goes on once half the room is free, not at each file written:
+    // waking it for every file would cost both threads more than the files.
     waiting_for_room_ = true;
     work_.notify_one();
-    space_.wait(lock, room);
+    space_.wait(lock, [&] { return failed_ || pending_bytes_ == 0 || pending_bytes_ + size <= max_pending_ / 2; });
     waiting_for_room_ = false;
   }
   if (failed_) return false;
@@ -153,7 +155,8 @@ void WriteBehind::work() {
         job.bytes.clear();
         spare_buffers_.push_back(std::move(job.bytes));
       }
-      space_.notify_all();
+      // A finish waits for the queue to be empty, a submit for half the room.
+      if (jobs_.empty() || (waiting_for_room_ && pending_bytes_ <= max_pending_ / 2)) space_.notify_all();
     }
   }
 }

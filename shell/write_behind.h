@@ -30,7 +30,8 @@ class WriteBehind {
   };
 
   // At most `max_pending` bytes wait (one file of any size always may); a
-  // run that gets further ahead waits for the writes.
+  // run that gets further ahead waits for the writes, until half of that
+  // room is free.
   explicit WriteBehind(FileSystem& fs, std::size_t max_pending = std::size_t{16} << 20);
   // Writes whatever is still queued, then ends the thread.
   ~WriteBehind();
