@@ -184,12 +184,7 @@ bool RealFileSystem::create_directory(const fs::path& path) {
   return fs::create_directory(path, ec) && !ec;
 }
 
-bool RealFileSystem::remove_file(const fs::path& path) {
-  std::error_code ec;
-  const fs::file_status st = fs::symlink_status(path, ec);
-  if (ec || st.type() == fs::file_type::directory) return false;
-  return fs::remove(path, ec) && !ec;
-}
+bool RealFileSystem::remove_file(const fs::path& path) { return detail::remove_plain_file(path); }
 
 bool RealFileSystem::remove_directory(const fs::path& path) {
   std::error_code ec;

@@ -1,6 +1,7 @@
 // Making a new file, done with the platform's own calls: the file is
 // created only when no file of that name is there (never opened from
 // under another writer), so that a scratch name is one writer's alone.
+// And removing one.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +19,10 @@ enum class NewFile {
 
 // Creates the file `path`, which must not exist yet, and writes `bytes`.
 NewFile write_new_file(const std::filesystem::path& path, std::string_view bytes);
+
+// Removes the file `path` (a link itself, never what it points to); never a
+// folder. False when nothing was removed.
+bool remove_plain_file(const std::filesystem::path& path);
 
 // The name of the scratch file that a replacement of a file is written to
 // first, in the file's own folder, from the random `bits`: '~' then lower-

@@ -25,4 +25,9 @@ NewFile write_new_file(const std::filesystem::path& path, std::string_view bytes
   return ok ? NewFile::written : NewFile::failed;
 }
 
+// One call: unlink refuses a folder on every POSIX system, so there is no
+// need to look first (the removal of an earlier run's outputs does this for
+// every file).
+bool remove_plain_file(const std::filesystem::path& path) { return ::unlink(path.c_str()) == 0; }
+
 }  // namespace lumeno::detail

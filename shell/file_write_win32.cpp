@@ -29,4 +29,11 @@ NewFile write_new_file(const std::filesystem::path& path, std::string_view bytes
   return ok ? NewFile::written : NewFile::failed;
 }
 
+bool remove_plain_file(const std::filesystem::path& path) {
+  std::error_code ec;
+  const std::filesystem::file_status st = std::filesystem::symlink_status(path, ec);
+  if (ec || st.type() == std::filesystem::file_type::directory) return false;
+  return std::filesystem::remove(path, ec) && !ec;
+}
+
 }  // namespace lumeno::detail

@@ -112,6 +112,25 @@ TEST(DeleteFolderTree, DeletesEverythingButNeverFollowsLinksOrMovesTheCurrentFol
   EXPECT_FALSE(delete_folder_tree(fs, dir / "out"));
 }
 
+TEST(RemoveFile, RemovesAFileOrALinkButNeverAFolder) {
+  TempDir dir;
+  RealFileSystem fs;
+  write_file(dir / "a.txt", "a");
+  std::filesystem::create_directory(dir / "empty");
+  write_file(dir / "keep" / "precious.txt", "keep me");
+  std::filesystem::create_directory_symlink(dir / "keep", dir / "link");
+  EXPECT_TRUE(fs.remove_file(dir / "a.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "a.txt"));
+  EXPECT_FALSE(fs.remove_file(dir / "a.txt"));
+  // A folder stays, even an empty one.
+  EXPECT_FALSE(fs.remove_file(dir / "empty"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "empty"));
+  // A link goes, and what it points to stays.
+  EXPECT_TRUE(fs.remove_file(dir / "link"));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir / "link")));
+  EXPECT_EQ(testing::read_file(dir / "keep" / "precious.txt"), "keep me");
+}
+
 // The names in a folder, sorted.
 std::vector<std::filesystem::path> names_in(const std::filesystem::path& folder) {
   std::vector<std::filesystem::path> out;
