@@ -113,6 +113,8 @@ bool WriteBehind::write(const Job& job) {
   try {
     switch (job.kind) {
       case Kind::remove_folder:
+        // Folders known to be there may be among those removed.
+        known_folders_.clear();
         return remove_output_folder(fs_, job.path);
       case Kind::make_folder:
         return fs_.create_directory(job.path) || fs_.kind(job.path) == EntryKind::directory;
@@ -120,8 +122,25 @@ bool WriteBehind::write(const Job& job) {
       case Kind::append:
         break;
     }
-    if (job.make_folders) create_parent_directories(fs_, job.path);
-    return job.kind == Kind::append ? fs_.append(job.path, job.bytes) : fs_.write(job.path, job.bytes);
+    auto put = [&] { return job.kind == Kind::append ? fs_.append(job.path, job.bytes) : fs_.write(job.path, job.bytes); };
+    if (!job.make_folders) return put();
+    // A folder that a file was written into is not looked for again for the
+    // next files. Should a write into it fail because it went meanwhile
+    // (another program removed it), it is made again and the file written
+    // once more; any other failure stands.
+    const std::filesystem::path parent = job.path.parent_path();
+    const bool known = known_folders_.contains(parent.native());
+    if (!known) create_parent_directories(fs_, job.path);
+    bool written = put();
+    if (!written && known) {
+      known_folders_.erase(parent.native());
+      if (fs_.kind(parent) != EntryKind::directory) {
+        create_parent_directories(fs_, job.path);
+        written = put();
+      }
+    }
+    if (written) known_folders_.insert(parent.native());
+    return written;
   } catch (const std::exception&) {
     return false;  // no memory for a path: nothing is written
   }

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "shell/file_system.h"
@@ -87,6 +88,9 @@ class WriteBehind {
   bool stopping_ = false;
   std::filesystem::path failed_path_;
   Kind failed_kind_ = Kind::replace;
+  // The folders files were written into since the last removal of a folder
+  // (native names), by the writer's thread only.
+  std::unordered_set<std::filesystem::path::string_type> known_folders_;
   bool failure_shown_ = false;  // by the run's own thread only
   std::thread thread_;  // last: it starts once everything above is ready
 };

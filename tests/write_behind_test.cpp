@@ -42,6 +42,26 @@ TEST(WriteBehind, WritesEveryFileInOrderWithItsFolders) {
   }
 }
 
+// A folder written into before is not looked for again, but one that went
+// meanwhile (another program removed it) is made again, and so is one that
+// an output folder's removal took.
+TEST(WriteBehind, AFolderThatWentSinceItsLastFileIsMadeAgain) {
+  TempDir dir;
+  RealFileSystem fs;
+  WriteBehind writes(fs);
+  ASSERT_TRUE(writes.submit(dir / "out" / "a" / name_of(1), "1"));
+  ASSERT_TRUE(writes.finish());
+  std::filesystem::remove_all(dir / "out" / "a");
+  ASSERT_TRUE(writes.submit(dir / "out" / "a" / name_of(2), "2"));
+  ASSERT_TRUE(writes.finish());
+  EXPECT_EQ(read_file(dir / "out" / "a" / name_of(2)), "2");
+  ASSERT_TRUE(writes.submit_folder_removal(dir / "out"));
+  ASSERT_TRUE(writes.submit(dir / "out" / "a" / name_of(3), "3"));
+  ASSERT_TRUE(writes.finish());
+  EXPECT_EQ(read_file(dir / "out" / "a" / name_of(3)), "3");
+  EXPECT_FALSE(std::filesystem::exists(dir / "out" / "a" / name_of(2)));
+}
+
 TEST(WriteBehind, WhatIsQueuedIsWrittenWhenItEndsWithoutAFinish) {
   TempDir dir;
   RealFileSystem fs;
