@@ -132,14 +132,15 @@ bool WriteBehind::write(const Job& job) {
     const bool known = known_folders_.contains(parent.native());
     if (!known) create_parent_directories(fs_, job.path);
     bool written = put();
-    if (!written && known) {
-      known_folders_.erase(parent.native());
-      if (fs_.kind(parent) != EntryKind::directory) {
-        create_parent_directories(fs_, job.path);
-        written = put();
-      }
+    if (!written && known && fs_.kind(parent) != EntryKind::directory) {
+      create_parent_directories(fs_, job.path);
+      written = put();
     }
-    if (written) known_folders_.insert(parent.native());
+    if (written) {
+      known_folders_.insert(parent.native());
+    } else {
+      known_folders_.erase(parent.native());
+    }
     return written;
   } catch (const std::exception&) {
     return false;  // no memory for a path: nothing is written
