@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 
 #include "shell/sjis.h"
 
@@ -166,10 +167,24 @@ std::optional<DialogueMatch> DialogueMatcher::match(std::string_view text, std::
 
 void DialogueMatcher::match_all(std::string_view text, std::size_t pos, std::vector<DialogueMatch>& out) const {
   out.clear();
-  std::vector<const Terminal*> found;
+  // The names found along one walk are few: they are kept on the stack, and
+  // only a table with more of them than that at one place takes the heap.
+  // The staff lists ask this of every dialogue line.
+  constexpr std::size_t kOnStack = 16;
+  std::array<const Terminal*, kOnStack> on_stack;
+  std::vector<const Terminal*> spilled;
+  std::size_t count = 0;
   walk(text, pos, [&](const Node& node) {
-    for (std::uint32_t k = node.terminal_begin; k < node.terminal_end; ++k) found.push_back(&terminals_[k]);
+    for (std::uint32_t k = node.terminal_begin; k < node.terminal_end; ++k, ++count) {
+      if (count < kOnStack) {
+        on_stack[count] = &terminals_[k];
+        continue;
+      }
+      if (spilled.empty()) spilled.assign(on_stack.begin(), on_stack.end());
+      spilled.push_back(&terminals_[k]);
+    }
   });
+  const std::span<const Terminal*> found = count <= kOnStack ? std::span<const Terminal*>(on_stack.data(), count) : std::span<const Terminal*>(spilled);
   std::sort(found.begin(), found.end(), [](const Terminal* a, const Terminal* b) {
     return a->character != b->character ? a->character < b->character : a->rank < b->rank;
   });

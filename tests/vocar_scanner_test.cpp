@@ -64,6 +64,22 @@ TEST(VocarScanner, EarlierCharacterTakesASharedName) {
   EXPECT_EQ(all, (std::vector<DialogueMatch>{{0, 4}, {1, 4}}));
 }
 
+TEST(VocarScanner, EveryCharacterOfMoreNamesAtOnePlaceThanTheWalkKeepsAtHand) {
+  // Twenty-one characters share one name; the last has its first character
+  // as a second name, which the line does not begin with.
+  std::vector<std::pair<std::string, std::vector<std::string>>> rows;
+  for (int c = 0; c < 20; ++c) rows.push_back({"", {"ミイ"}});
+  rows.push_back({"", {"ミイ", "ミ"}});
+  const CharacterTable table = table_of(rows);
+  const DialogueMatcher matcher(table, kMarks);
+  std::vector<DialogueMatch> all;
+  matcher.match_all("ミイ「…」", 0, all);
+  ASSERT_EQ(all.size(), 21u);
+  for (std::uint32_t c = 0; c < 21; ++c) EXPECT_EQ(all[c], (DialogueMatch{static_cast<int>(c), 4})) << c;
+  matcher.match_all("ミ「…」", 0, all);
+  EXPECT_EQ(all, (std::vector<DialogueMatch>{{20, 2}}));
+}
+
 // Random tables over a few single- and double-byte units, so that names,
 // marks and lines share prefixes often: the trie must give exactly what the
 // literal loops give, for the first match and for each character's own.
