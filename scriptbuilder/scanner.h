@@ -47,7 +47,8 @@ class DialogueMatcher {
 
   // Every character whose own names match the line, each with its first
   // matching name (its names in order, each with the marks in order), in
-  // table order. For outputs that try one character's names at a time.
+  // table order. For outputs that try one character's names at a time. The
+  // first of them is what `match` finds.
   void match_all(std::string_view text, std::size_t pos, std::vector<DialogueMatch>& out) const;
 
  private:
@@ -109,8 +110,11 @@ inline std::size_t find_line_end(std::string_view text, std::size_t pos) {
 // where it begins, who speaks it, and where it ends: its first CR or LF
 // after the name, or the size of the text. CR LF, a lone CR and a lone LF
 // each end a line.
-template <class F>
-void for_each_dialogue_line(std::string_view text, const DialogueMatcher& matcher, F&& f) {
+//
+// `match(begin)` says who speaks the line that begins there, if anybody:
+// for_each_dialogue_line asks the matcher's `match`.
+template <class Match, class F>
+void for_each_line_matched(std::string_view text, Match&& match_at, F&& f) {
   const char* data = text.data();
   const std::size_t n = text.size();
   std::uint32_t line = 1;
@@ -118,7 +122,7 @@ void for_each_dialogue_line(std::string_view text, const DialogueMatcher& matche
   while (i < n) {
     std::size_t end = i;  // the line's end: its first CR or LF, or n
     if (data[i] != '\r' && data[i] != '\n') {
-      const std::optional<DialogueMatch> match = matcher.match(text, i);
+      const std::optional<DialogueMatch> match = match_at(i);
       if (!match) {
         end = find_line_end(text, i);
       } else {
@@ -131,6 +135,11 @@ void for_each_dialogue_line(std::string_view text, const DialogueMatcher& matche
     i = end;
     ++line;
   }
+}
+
+template <class F>
+void for_each_dialogue_line(std::string_view text, const DialogueMatcher& matcher, F&& f) {
+  for_each_line_matched(text, [&](std::size_t i) { return matcher.match(text, i); }, f);
 }
 
 // Appends every part in one step.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 
 #include "scriptbuilder/run_context.h"
 
@@ -103,16 +104,13 @@ void StaffListScan::scan_file(std::string_view text, std::string_view relative_n
   const std::size_t n = text.size();
   const bool one_name_a_line = voices.uses_run_voices();
   counted_lines_.clear();
-  for_each_dialogue_line(text, matcher_, [&](std::uint32_t line, std::size_t i, const DialogueMatch& first, std::size_t end) {
+  const auto scan_line = [&](std::uint32_t line, std::size_t i, const DialogueMatch& first, std::size_t end) {
     if (voiced_index_[static_cast<std::size_t>(first.character)] >= 0) {
       bump(first_match_counts_, first_touched_, voiced_index_[static_cast<std::size_t>(first.character)]);
     }
-    // Every character whose own names the line begins with lists it.
-    if (names_overlap_) {
-      matcher_.match_all(text, i, claims_);
-    } else {
-      claims_.assign(1, first);
-    }
+    // Every character whose own names the line begins with lists it (in
+    // claims_ already where names overlap).
+    if (!names_overlap_) claims_.assign(1, first);
     char digits[32];
     Voice first_voice;
     for (const DialogueMatch& claim : claims_) {
@@ -141,7 +139,21 @@ void StaffListScan::scan_file(std::string_view text, std::string_view relative_n
                                   static_cast<std::uint32_t>(std::min(claim.name_length, claimed.size())), i, claimed.size(), listed});
       }
     }
-  });
+  };
+  if (names_overlap_) {
+    // One walk down the names for each line: the first of all who claim it
+    // is its speaker.
+    for_each_line_matched(
+        text,
+        [&](std::size_t i) -> std::optional<DialogueMatch> {
+          matcher_.match_all(text, i, claims_);
+          if (claims_.empty()) return std::nullopt;
+          return claims_.front();
+        },
+        scan_line);
+  } else {
+    for_each_dialogue_line(text, matcher_, scan_line);
+  }
 
   // Close the file: what each character that has lines in it got.
   for (std::uint32_t v : own_touched_) {
