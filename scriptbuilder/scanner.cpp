@@ -184,7 +184,8 @@ void DialogueMatcher::match_all(std::string_view text, std::size_t pos, std::vec
       spilled.push_back(&terminals_[k]);
     }
   });
-  const std::span<const Terminal*> found = count <= kOnStack ? std::span<const Terminal*>(on_stack.data(), count) : std::span<const Terminal*>(spilled);
+  const std::span<const Terminal*> found =
+      count <= kOnStack ? std::span<const Terminal*>(on_stack.data(), count) : std::span<const Terminal*>(spilled);
   std::sort(found.begin(), found.end(), [](const Terminal* a, const Terminal* b) {
     return a->character != b->character ? a->character < b->character : a->rank < b->rank;
   });
