@@ -19,6 +19,24 @@ using testing::TempDir;
 using testing::u8;
 using testing::write_file;
 
+// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
+bool well_formed_utf8(std::string_view s) {
+  for (std::size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const std::size_t n = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (std::size_t k = 1; k < n; ++k) {
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    }
+    if (n > 2) {
+      const auto c = static_cast<unsigned char>(s[i + 1]);
+      if ((b == 0xE0 && c < 0xA0) || (b == 0xED && c >= 0xA0) || (b == 0xF0 && c < 0x90) || (b == 0xF4 && c >= 0x90)) return false;
+    }
+    i += n;
+  }
+  return true;
+}
+
 TEST(Cli, HelpVersionAndUsageErrors) {
   TempDir dir;
   EXPECT_EQ(run_cli({"--version"}, dir.path()).out, "lumeno 0.405\n");
@@ -48,6 +66,7 @@ TEST(Cli, ToolHelpExplainsEverySetting) {
   for (const console::ToolEntry& entry : programs::all_tools()) {
     const ToolInfo& tool = entry.info();
     const std::string help = run_cli({std::string(tool.key), "--help"}, dir.path()).out;
+    EXPECT_TRUE(well_formed_utf8(help)) << tool.key;
     std::string keys = run_cli({std::string(tool.key), "config"}, dir.path()).out;
     for (std::size_t at = 0; at < keys.size();) {
       const std::size_t eq = keys.find('=', at);
@@ -64,6 +83,8 @@ TEST(Cli, ToolHelpExplainsEverySetting) {
   const std::string vocar = run_cli({"vocar", "--help"}, dir.path()).out;
   EXPECT_NE(vocar.find(u8(u8"  reset_per_file=0 (0..1)                 ファイル毎に番号を初期化する\n")), std::string::npos);
   EXPECT_NE(vocar.find(u8(u8"  second_string=A1_                       ボイス名の第２文字列: 指定文字列\n")), std::string::npos);
+  // A command's own help names its files in the terminal's characters too.
+  EXPECT_NE(vocar.find(u8(u8"book (収録台帳.xlsx)")), std::string::npos);
 }
 
 // A tool's own sub-command: the frame parses --home and the options the

@@ -156,7 +156,8 @@ int Cli::tool_help(const ToolEntry& entry) {
   }
   text += "\nsettings file: " + std::string(info.settings_file) + " in the tool folder\n";
   for (const ToolCommand& command : entry.commands) {
-    if (!command.help.empty()) text += "\n" + std::string(command.help);
+    // Written, as every literal here, in CP932.
+    if (!command.help.empty()) text += "\n" + names::utf8_from_cp932_lossy(command.help);
   }
   const std::vector<std::string> shipped = shipped_languages(info);
   if (!shipped.empty()) {
